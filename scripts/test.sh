@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the release and the sanitizer builds and
+# runs every test in both.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+
+for preset in release sanitize; do
+  echo "== $preset build"
+  cmake --preset "$preset"
+  cmake --build --preset "$preset"
+  echo "== $preset tests"
+  ctest --preset "$preset"
+done

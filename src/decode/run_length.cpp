@@ -1,0 +1,113 @@
+// Run-length streams of 4-bit and 8-bit palette indexes. An item starts at an
+// even offset with a count and a value: a count of 1 to 255 repeats the value
+// (both halves in turn at 4 bits), a count of 0 with a value of 3 or more
+// copies that many indexes, and (0, 0), (0, 1), (0, 2) are end of line, end of
+// bitmap and delta. A run that reaches the width ends its row; an end of line
+// right after such an automatic row end belongs to the row just finished.
+#include "../loader/bitmap_loader.h"
+#include "raster.h"
+#include "renderers.h"
+
+namespace {
+
+enum : std::uint8_t { kEndOfLine = 0, kEndOfBitmap = 1, kDelta = 2 };
+
+template <unsigned BitsPerIndex>
+class RunLengthWalk {
+ public:
+  RunLengthWalk(HDC surface, Bytes stream, Bytes palette, std::int32_t height, std::uint32_t width)
+      : surface_(surface), stream_(stream), palette_(palette), rows_(RowsFromHeight(height)),
+        width_(width), y_(rows_.first) {}
+
+  void Run() {
+    if (width_ == 0) return;
+    std::size_t o = 0;
+    bool rowJustEnded = false;
+    while (row_ < rows_.count && stream_.size() - o >= 2) {
+      const std::uint8_t count = stream_[o];
+      const std::uint8_t value = stream_[o + 1];
+      o += 2;
+      const bool absorbEndOfLine = rowJustEnded;
+      rowJustEnded = false;
+      if (count != 0) {
+        DrawEncoded(count, value);
+      } else if (value == kEndOfLine) {
+        if (!absorbEndOfLine) NextRows(1);
+        continue;
+      } else if (value == kEndOfBitmap) {
+        return;
+      } else if (value == kDelta) {
+        if (stream_.size() - o < 2) return;
+        x_ += stream_[o];
+        const std::uint8_t down = stream_[o + 1];
+        o += 2;
+        if (down != 0 && !NextRows(down, x_)) return;
+      } else {
+        const std::size_t bytes = (std::size_t{value} * BitsPerIndex + 7) / 8;
+        if (stream_.size() - o < bytes) return;
+        DrawAbsolute(stream_.data() + o, value);
+        o += bytes + bytes % 2;
+        if (o > stream_.size()) o = stream_.size();
+      }
+      if (x_ >= width_) {
+        NextRows(1);
+        rowJustEnded = true;
+      }
+    }
+  }
+
+ private:
+  COLORREF Colour(unsigned index) const { return palette_[index]; }
+
+  void Draw(unsigned index) {
+    if (x_ < width_) SetPixel(surface_, static_cast<int>(x_), y_, Colour(index));
+    ++x_;
+  }
+
+  void DrawEncoded(unsigned count, std::uint8_t value) {
+    for (unsigned j = 0; j < count; ++j) {
+      Draw(BitsPerIndex == 8 ? value : (j % 2 == 0 ? value >> 4 : value & 0x0F));
+    }
+  }
+
+  void DrawAbsolute(const std::uint8_t* indexes, unsigned count) {
+    for (unsigned j = 0; j < count; ++j) {
+      if constexpr (BitsPerIndex == 8) {
+        Draw(indexes[j]);
+      } else {
+        const std::uint8_t pair = indexes[j / 2];
+        Draw(j % 2 == 0 ? pair >> 4 : pair & 0x0F);
+      }
+    }
+  }
+
+  // Moves on by rows in stored order, to column x; false past the last row.
+  bool NextRows(std::uint32_t rows, std::uint64_t x = 0) {
+    row_ += rows;
+    x_ = x;
+    if (row_ >= rows_.count) return false;
+    y_ = static_cast<std::int32_t>(rows_.first + static_cast<std::int64_t>(rows_.step) * row_);
+    return true;
+  }
+
+  HDC surface_;
+  Bytes stream_;
+  Palette<4> palette_;
+  RowOrder rows_;
+  std::uint64_t width_;
+  std::uint64_t x_ = 0;
+  std::uint64_t row_ = 0;
+  std::int32_t y_;
+};
+
+}  // namespace
+
+void DrawRle4(HDC surface, Bytes stream, Bytes palette, std::int32_t height, std::uint32_t width) {
+  TracePrint("%s\n", "RunLength 4 bits/pixel");
+  RunLengthWalk<4>(surface, stream, palette, height, width).Run();
+}
+
+void DrawRle8(HDC surface, Bytes stream, Bytes palette, std::int32_t height, std::uint32_t width) {
+  TracePrint("%s\n", "RunLength 8 bits/pixel");
+  RunLengthWalk<8>(surface, stream, palette, height, width).Run();
+}

@@ -1,0 +1,234 @@
+// Reads a bitmap file whole, interprets its file header and its core or info
+// header into CurrentImage, creates the surface and hands the pixel data to the
+// one renderer its layout calls for.
+#include "bitmap_loader.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "../decode/renderers.h"
+#include "bmp_format.h"
+#include "trace_texts.h"
+
+LoadedImage CurrentImage;
+HWND mainDialog;
+
+namespace {
+
+// The heap grants no request above this many bytes, so a file size below the
+// file header's own 14 bytes, which wraps, can never be allocated.
+constexpr std::uint32_t kLargestAllocation = 0xFFFFFFE0u;
+
+// A little-endian field of fileBody; a field that lies past the end reads as 0.
+std::uint32_t BodyField(std::size_t offset, std::size_t size) {
+  if (offset > CurrentImage.fileBodySize || CurrentImage.fileBodySize - offset < size) return 0;
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < size; ++i) value |= std::uint32_t{CurrentImage.fileBody[offset + i]} << (8 * i);
+  return value;
+}
+
+// The part of fileBody from offset to its end; empty when offset lies beyond it.
+Bytes BodyFrom(std::uint32_t offset) {
+  if (offset > CurrentImage.fileBodySize) return {};
+  return Bytes(CurrentImage.fileBody + offset, CurrentImage.fileBodySize - offset);
+}
+
+std::uint32_t HeaderField32(const std::uint8_t* header, std::size_t offset) {
+  return std::uint32_t{header[offset]} | std::uint32_t{header[offset + 1]} << 8 |
+         std::uint32_t{header[offset + 2]} << 16 | std::uint32_t{header[offset + 3]} << 24;
+}
+
+// How many bytes the file holds after its header, so that a declared size far
+// beyond the file costs no allocation of that size. Unknown (a pipe, say): the
+// declared size is trusted.
+std::uint64_t BytesAfterFileHeader(const char* path, std::uint32_t declared) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return declared;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (error || size < bmp::kFileHeaderSize) return declared;
+  return size - bmp::kFileHeaderSize;
+}
+
+// Reads the rest of the file into a new fileBody. The block holds no more than
+// the file has, however much the header declares.
+int ReadFileBody(std::FILE* file, const char* path) {
+  if (CurrentImage.fileBody != nullptr) FreeLargeBlock(CurrentImage.fileBody);
+  CurrentImage.fileBody = nullptr;
+  const std::uint32_t declared = CurrentImage.fileBodySize;
+  const std::uint64_t present = BytesAfterFileHeader(path, declared);
+  const std::size_t toRead = declared < present ? declared : static_cast<std::size_t>(present);
+  if (declared > kLargestAllocation ||
+      (CurrentImage.fileBody = static_cast<std::uint8_t*>(AllocateLargeBlock(toRead))) == nullptr) {
+    TracePrint(kTraceAllocError);
+    return -1;
+  }
+  const std::size_t read = std::fread(CurrentImage.fileBody, 1, toRead, file);
+  if (read != declared) {
+    TracePrint(kTraceReadError2);
+    TracePrint(kTraceBytesRead, static_cast<int>(read));
+    // Only the bytes that arrived are part of the body.
+    CurrentImage.fileBodySize = static_cast<std::uint32_t>(read);
+    return -1;
+  }
+  return 0;
+}
+
+// Interprets the core header; it is never refused for its content, only when
+// the body is too short to hold it.
+int ReadCoreHeader() {
+  TracePrint(kTraceText, kTextCoreFormat);
+  const std::uint32_t width = BodyField(bmp::bcWidth, 2);
+  const std::uint32_t height = BodyField(bmp::bcHeight, 2);
+  const std::uint32_t bitCount = BodyField(bmp::bcBitCount, 2);
+  TracePrint(kTraceWidth, width);
+  TracePrint(kTraceHeight, height);
+  TracePrint(kTraceBitCount, bitCount);
+  CurrentImage.compression = BI_RGB;
+  CurrentImage.width = static_cast<std::int32_t>(width);
+  CurrentImage.height = static_cast<std::int32_t>(height);
+  CurrentImage.bitCount = bitCount;
+  return CurrentImage.fileBodySize < bmp::kCoreHeaderSize ? -1 : 0;
+}
+
+// Interprets an info header of any size with the 40-byte layout; -1 for a
+// compression code no renderer knows.
+int ReadInfoHeader() {
+  const std::uint32_t width = BodyField(bmp::biWidth, 4);
+  const std::uint32_t height = BodyField(bmp::biHeight, 4);
+  const std::uint32_t bitCount = BodyField(bmp::biBitCount, 2);
+  const std::uint32_t compression = BodyField(bmp::biCompression, 4);
+  TracePrint(kTraceWidth, width);
+  TracePrint(kTraceHeight, height);
+  TracePrint(kTraceBitCount, bitCount);
+  TracePrint(kTraceSizeImage, BodyField(bmp::biSizeImage, 4));
+  TracePrint(kTraceCompression, compression);
+  TracePrint(kTraceXPels, BodyField(bmp::biXPelsPerMeter, 4));
+  TracePrint(kTraceYPels, BodyField(bmp::biYPelsPerMeter, 4));
+  TracePrint(kTraceClrUsed, BodyField(bmp::biClrUsed, 4));
+  TracePrint(kTraceClrImportant, BodyField(bmp::biClrImportant, 4));
+  CurrentImage.compression = compression;
+  CurrentImage.width = static_cast<std::int32_t>(width);
+  CurrentImage.height = static_cast<std::int32_t>(height);
+  CurrentImage.bitCount = bitCount;
+  if (CurrentImage.fileBodySize < bmp::kInfoFieldsUsed) return -1;
+  return compression > BI_BITFIELDS ? -1 : 0;
+}
+
+// The surface of width x |height| pixels, compatible with the viewer window
+// (or the screen before it exists).
+void CreateSurface() {
+  const std::uint32_t rows = CurrentImage.height < 0 ? 0u - static_cast<std::uint32_t>(CurrentImage.height)
+                                                     : static_cast<std::uint32_t>(CurrentImage.height);
+  HDC reference = GetDC(mainDialog);
+  CurrentImage.surfaceDc = CreateCompatibleDC(reference);
+  // -2147483648 rows cannot be made; the platform refuses the negative count.
+  CurrentImage.surfaceBitmap = CreateCompatibleBitmap(reference, CurrentImage.width, static_cast<int>(rows));
+  SelectObject(CurrentImage.surfaceDc, CurrentImage.surfaceBitmap);
+  ReleaseDC(mainDialog, reference);
+}
+
+// Hands the pixel data to the renderer of the image's layout, if there is one.
+void DrawImage() {
+  const LoadedImage& image = CurrentImage;
+  HDC surface = image.surfaceDc;
+  const Bytes pixels = BodyFrom(image.pixelOffset);
+  const bool core = image.headerSize == bmp::kCoreHeaderSize;
+  const Bytes palette = BodyFrom(image.headerSize);  // 12 after a core header
+  const std::int32_t height = image.height;
+  const std::uint32_t width = static_cast<std::uint32_t>(image.width);
+  const Bytes masks = BodyFrom(bmp::kColourMasks);
+  const bool masksPresent = masks.size() >= bmp::kColourMasksSize;
+
+  switch (image.bitCount) {
+    case 1:
+      DrawMono1(surface, pixels, height, width);
+      break;
+    case 4:
+      if (core) {
+        DrawIndexed4Core(surface, pixels, palette, height, width);
+      } else if (image.compression == BI_RGB) {
+        DrawIndexed4(surface, pixels, palette, height, width);
+      } else if (image.compression == BI_RLE4) {
+        DrawRle4(surface, pixels, palette, height, width);
+      }
+      break;
+    case 8:
+      if (core) {
+        DrawIndexed8Core(surface, pixels, palette, height, width);
+      } else if (image.compression == BI_RGB) {
+        DrawIndexed8(surface, pixels, palette, height, width);
+      } else if (image.compression == BI_RLE8) {
+        DrawRle8(surface, pixels, palette, height, width);
+      }
+      break;
+    case 16:
+      if (image.compression == BI_RGB) {
+        DrawRgb555(surface, pixels, height, width);
+      } else if (image.compression == BI_BITFIELDS && masksPresent) {
+        DrawBitfields16(surface, pixels, masks.first<bmp::kColourMasksSize>(), height, width);
+      }
+      break;
+    case 24:
+      DrawRgb24(surface, pixels, height, width);
+      break;
+    case 32:
+      if (image.compression == BI_RGB) {
+        DrawRgb32(surface, pixels, height, width);
+      } else if (image.compression == BI_BITFIELDS && masksPresent) {
+        DrawBitfields32(surface, pixels, masks.first<bmp::kColourMasksSize>(), height, width);
+      }
+      break;
+    default:
+      break;  // no renderer: the surface stays as created
+  }
+}
+
+}  // namespace
+
+TraceListener traceListener;
+
+int TracePrint(const char* format, ...) {
+  if (traceListener != nullptr) traceListener(format);
+  return 0;
+}
+
+int LoadBitmapFile(const char* path) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return -1;
+
+  std::uint8_t fileHeader[bmp::kFileHeaderSize];
+  if (std::fread(fileHeader, 1, sizeof fileHeader, file) != sizeof fileHeader) {
+    TracePrint(kTraceReadError);
+    std::fclose(file);
+    return -1;
+  }
+  if (fileHeader[bmp::bfType] != 'B' || fileHeader[bmp::bfType + 1] != 'M') {
+    TracePrint(kTraceNotBitmap);
+    std::fclose(file);
+    return -1;
+  }
+  const std::uint32_t bfSize = HeaderField32(fileHeader, bmp::bfSize);
+  const std::uint32_t bfOffBits = HeaderField32(fileHeader, bmp::bfOffBits);
+  TracePrint(kTraceFileSize, bfSize);
+  TracePrint(kTraceOffBits, bfOffBits);
+  CurrentImage.pixelOffset = bfOffBits - static_cast<std::uint32_t>(bmp::kFileHeaderSize);
+  CurrentImage.fileBodySize = bfSize - static_cast<std::uint32_t>(bmp::kFileHeaderSize);
+
+  const int read = ReadFileBody(file, path);
+  std::fclose(file);
+  if (read != 0) return -1;
+
+  CurrentImage.headerSize = BodyField(bmp::biSize, 4);
+  TracePrint(kTraceHeaderSize, CurrentImage.headerSize);
+  const int header = CurrentImage.headerSize == bmp::kCoreHeaderSize ? ReadCoreHeader() : ReadInfoHeader();
+  if (header != 0) return -1;
+
+  CreateSurface();
+  DrawImage();
+  // Wraps for -2147483648, which then stands for 2^31 rows.
+  if (CurrentImage.height < 0) {
+    CurrentImage.height = static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(CurrentImage.height));
+  }
+  return 0;
+}

@@ -1,0 +1,130 @@
+// The drawing part of the layer: Win32 types at their real values, device
+// contexts and bitmaps. Memory bitmaps are plain 32-bit rasters holding
+// COLORREF values (0x00BBGGRR), top row first, so SetPixel is a bounds test
+// and a store.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using LONG = std::int32_t;
+using UINT = unsigned int;
+using BOOL = int;
+using INT_PTR = std::intptr_t;
+using UINT_PTR = std::uintptr_t;
+using LONG_PTR = std::intptr_t;
+using WPARAM = UINT_PTR;
+using LPARAM = LONG_PTR;
+using LRESULT = LONG_PTR;
+using COLORREF = DWORD;
+using LPSTR = char*;
+using LPCSTR = const char*;
+
+#define WINAPI
+#define CALLBACK
+#define APIENTRY
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+
+constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
+
+// Compression codes of bitmap files.
+constexpr DWORD BI_RGB = 0;
+constexpr DWORD BI_RLE8 = 1;
+constexpr DWORD BI_RLE4 = 2;
+constexpr DWORD BI_BITFIELDS = 3;
+
+constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
+  return static_cast<COLORREF>(r) | static_cast<COLORREF>(g) << 8 | static_cast<COLORREF>(b) << 16;
+}
+
+struct HWND__;
+using HWND = HWND__*;
+
+// Every GDI object begins with its kind, so SelectObject can tell them apart
+// behind an HGDIOBJ.
+enum class GdiKind : std::uint32_t { Bitmap = 0x42544D50, Brush = 0x42525348 };
+
+struct HBITMAP__ {
+  GdiKind kind;
+  std::int32_t width;
+  std::int32_t height;
+  std::uint32_t* pixels;  // width * height COLORREFs, top row first
+  std::size_t bytes;      // size of the pixel block
+  bool stock;             // the default bitmap of a memory context
+  bool selected;          // selected into a device context
+};
+using HBITMAP = HBITMAP__*;
+
+struct HBRUSH__ {
+  GdiKind kind;
+  COLORREF colour;
+};
+using HBRUSH = HBRUSH__*;
+using HGDIOBJ = void*;
+
+// A device context. Drawing goes to the raster of the selected bitmap (memory
+// contexts) or of the window's client area (paint contexts); pixels, width and
+// height mirror that raster so SetPixel needs no further lookup.
+struct HDC__ {
+  std::uint32_t* pixels;
+  std::size_t width;   // size_t, not a 32-bit type, so stores to pixels
+  std::size_t height;  // cannot alias it and the bounds stay in registers
+  HBITMAP bitmap;         // selected bitmap, memory contexts only
+  HBRUSH brush;           // selected brush; null is the stock white brush
+  HWND window;            // the window a context from GetDC belongs to
+  bool memory;            // made by CreateCompatibleDC
+  std::uint32_t stockPixel;  // the 1 x 1 default bitmap's pixel
+  HBITMAP__ stockBitmap;
+};
+using HDC = HDC__*;
+
+// The device context of a window's client area, or of the screen for null.
+// It serves as the reference for compatible contexts and bitmaps.
+HDC GetDC(HWND window);
+int ReleaseDC(HWND window, HDC dc);
+
+// A new memory context holds a 1 x 1 default bitmap.
+HDC CreateCompatibleDC(HDC reference);
+
+// A zero-filled bitmap; a zero dimension gives 1 x 1. Null for a negative
+// dimension or more than kMaxBitmapBytes of pixels.
+HBITMAP CreateCompatibleBitmap(HDC reference, int width, int height);
+
+// The largest pixel block a bitmap may have: 2^30 bytes, 16384 x 16384.
+constexpr std::size_t kMaxBitmapBytes = std::size_t{1} << 30;
+
+// Selects a bitmap or brush and returns the one it replaces, or null when the
+// object cannot be selected (a null bitmap leaves the context as it was).
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+
+// Deleting a memory context gives up the bitmap selected into it, which can
+// then be deleted; deleting a selected bitmap fails.
+BOOL DeleteDC(HDC dc);
+BOOL DeleteObject(HGDIOBJ object);
+
+// Writes one pixel; outside the raster it changes nothing and returns -1.
+inline COLORREF SetPixel(HDC dc, int x, int y, COLORREF colour) {
+  const std::size_t column = static_cast<std::uint32_t>(x);
+  const std::size_t row = static_cast<std::uint32_t>(y);
+  if (column >= dc->width || row >= dc->height) return CLR_INVALID;
+  dc->pixels[row * dc->width + column] = colour;
+  return colour;
+}
+
+// For tests and tools: the COLORREF at (x, y), CLR_INVALID outside.
+COLORREF GetPixel(HDC dc, int x, int y);
+
+// Large blocks (file bodies) are backed by transparent huge pages where the
+// kernel offers them, which makes their first touch far cheaper. Freed with
+// FreeLargeBlock.
+void* AllocateLargeBlock(std::size_t bytes);
+void FreeLargeBlock(void* block);

@@ -1,0 +1,42 @@
+// Loading test files and looking at what the loader made of them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "loader/bitmap_loader.h"
+#include "bmp_builder.h"
+
+// Releases the surface and the file body, and zeroes CurrentImage, as at
+// process start.
+void ResetCurrentImage();
+
+// Writes the file and loads it.
+int LoadBytes(const ByteVector& bytes);
+
+// The surface's pixels, row by row, as COLORREFs.
+using Raster = std::vector<std::vector<COLORREF>>;
+Raster SurfacePixels();
+
+// Collects the trace formats of a load.
+class TraceRecorder {
+ public:
+  TraceRecorder();
+  ~TraceRecorder();
+  const std::vector<std::string>& formats() const;
+};
+
+// Each test starts and ends with an empty CurrentImage.
+class LoaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetCurrentImage(); }
+  void TearDown() override { ResetCurrentImage(); }
+};
+
+// A raster as text, one row a line, for failure messages.
+std::string DescribeRaster(const Raster& raster);
+
+// The code page 932 bytes of a UTF-8 text.
+std::string Cp932(const std::string& utf8);
