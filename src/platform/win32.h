@@ -4,10 +4,16 @@
 #pragma once
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX  // keep std::min and std::max usable
+#endif
 #include <windows.h>
+// shellapi.h needs windows.h first.
 #include <shellapi.h>
 
 #include <cstdlib>
+
+#include "windows/cp932_text.h"
 
 // Large blocks (file bodies) come from the ordinary heap on Windows.
 inline void* AllocateLargeBlock(size_t bytes) { return std::malloc(bytes); }
