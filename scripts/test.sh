@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the release and the sanitizer builds and
-# runs every test in both.
+# runs every test in both; then cross-compiles the Windows build and runs its
+# tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -12,3 +13,9 @@ for preset in release sanitize; do
   echo "== $preset tests"
   ctest --preset "$preset"
 done
+
+echo "== windows build"
+cmake --preset windows
+cmake --build --preset windows
+echo "== windows tests (under Wine)"
+ctest --preset windows
