@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/win32.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -41,13 +42,13 @@ const ShownText kShownTexts[] = {
 
 INT_PTR CALLBACK IdleDlgProc(HWND, UINT, WPARAM, LPARAM) { return 0; }
 
-// A dialog without controls from the test's resources, made by the ANSI
-// dialog function as the viewer makes its window.
+// The viewer's dialog, made by the ANSI dialog function as the viewer makes it,
+// with a procedure that does nothing.
 class TestDialog {
  public:
   TestDialog()
-      : window_(CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1), nullptr, IdleDlgProc, 0)) {
-  }
+      : window_(CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_VIEWER), nullptr,
+                                   IdleDlgProc, 0)) {}
   ~TestDialog() { DestroyWindow(window_); }
   HWND get() const { return window_; }
 
