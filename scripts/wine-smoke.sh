@@ -55,7 +55,7 @@ failed=0
 expect() {  # name actual expected
   if [ "$2" == "$3" ]; then
     passed=$((passed + 1))
-    echo "ok: $1"
+    echo "ok: $1: $2"
   else
     failed=$((failed + 1))
     echo "FAILED: $1: got '$2', expected '$3'"
