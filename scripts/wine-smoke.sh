@@ -76,15 +76,15 @@ run_viewer() {  # name argument expected-caption (or "zoom W H" for an image)
   (cd "$work" && exec wine "$viewer" "$argument") &
   viewer_pid=$!
   local caption client
-  caption="$(wine "$probe" caption rastelle.exe)" || caption="(no window)"
-  client="$(wine "$probe" client rastelle.exe)" || client="0 0"
-  import -window root "$shots/$name.png" || echo "no screenshot for $name"
+  caption="$(timeout 60 wine "$probe" caption rastelle.exe)" || caption="(no window)"
+  client="$(timeout 60 wine "$probe" client rastelle.exe)" || client="0 0"
+  timeout 60 import -window root "$shots/$name.png" || echo "no screenshot for $name"
   if [ "${expected%% *}" == "zoom" ]; then
     # shellcheck disable=SC2086
     expected="$(zoom_caption $client ${expected#zoom })"
   fi
   expect "$name: caption" "$caption" "$expected"
-  wine "$probe" close rastelle.exe || true
+  timeout 60 wine "$probe" close rastelle.exe || true
   local waited=0
   while kill -0 "$viewer_pid" 2>/dev/null && [ "$waited" -lt 100 ]; do
     sleep 0.1
