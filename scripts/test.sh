@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the release and the sanitizer builds and
 # runs every test in both; then cross-compiles the Windows build and runs its
-# tests under Wine.
+# tests and the smoke test of the viewer under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -19,3 +19,5 @@ cmake --preset windows
 cmake --build --preset windows
 echo "== windows tests (under Wine)"
 ctest --preset windows
+echo "== windows smoke test (under Wine)"
+timeout 900 scripts/wine-smoke.sh
