@@ -1,14 +1,15 @@
 # Sourced by the scripts that run the Windows build under Wine (wine-run.sh,
 # wine-smoke.sh), with a DISPLAY set: the project's own prefix (build/wine, or
-# RASTELLE_WINEPREFIX); no offers to install Mono or Gecko; and the C locale,
-# whose ANSI code page is 1252, not 932, so the Japanese texts show right only
-# because the program converts them itself.
+# RASTELLE_WINEPREFIX); no offers to install Mono or Gecko; and the locale
+# C.UTF-8, whose ANSI code page is 1252, not 932, so the Japanese texts show
+# right only because the program converts them itself (RASTELLE_WINE_LOCALE
+# overrides it: ja_JP.UTF-8 gives a Japanese Windows, code page 932).
 rastelle_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export WINEPREFIX="${RASTELLE_WINEPREFIX:-$rastelle_root/build/wine}"
 export WINEARCH=win64
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export LC_ALL=C LANG=C
+export LC_ALL="${RASTELLE_WINE_LOCALE:-C.UTF-8}" LANG="${RASTELLE_WINE_LOCALE:-C.UTF-8}"
 
 # Makes the prefix on first use, before any program starts in it: a program
 # started while Wine is still making the prefix may find no DLLs. Takes some

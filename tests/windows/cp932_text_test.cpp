@@ -1,7 +1,7 @@
 // The Japanese texts reach the screen intact whatever the system's ANSI code
 // page: window captions, painted text and message boxes read back as the
 // right UTF-16. Run it where that page is not 932 (the test driver runs Wine
-// in the C locale, page 1252) to see the difference it makes.
+// in C.UTF-8, code page 1252) to see the difference it makes.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -63,6 +63,7 @@ std::wstring WindowTextW(HWND window) {
 }
 
 TEST(Cp932Text, ConvertsTheViewerTexts) {
+  std::printf("ANSI code page %u\n", GetACP());
   for (const ShownText& shown : kShownTexts) {
     SCOPED_TRACE(shown.name);
     std::wstring wide = L"stale";
