@@ -44,6 +44,7 @@ std::string JapaneseFontFile() {
 TTF_Font* OpenStockFont() {
   if (TTF_WasInit() == 0 && TTF_Init() != 0) return nullptr;
   const std::string file = JapaneseFontFile();
+  FcFini();  // fontconfig has done its part: the font is read from its file
   return file.empty() ? nullptr : TTF_OpenFont(file.c_str(), kStockFontPixels);
 }
 
