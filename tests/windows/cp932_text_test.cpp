@@ -74,12 +74,6 @@ TEST(Cp932Text, ConvertsTheViewerTexts) {
   }
 }
 
-TEST(Cp932Text, ThePromptIs56BytesAnd28Characters) {
-  const ShownText& prompt = kShownTexts[1];
-  EXPECT_EQ(prompt.cp932.size(), 56u);
-  EXPECT_EQ(prompt.utf16.size(), 28u);
-}
-
 TEST(Cp932Text, CaptionsReadBackAsUtf16) {
   TestDialog dialog;
   ASSERT_NE(dialog.get(), nullptr);

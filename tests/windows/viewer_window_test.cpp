@@ -211,6 +211,67 @@ TEST_F(ViewerWindowTest, PaintsTheImageFittedAndCentred) {
   ReleaseDC(window_, dc);
 }
 
+// A copy of width x height pixels of a device context.
+class Snapshot {
+ public:
+  Snapshot(HDC source, int x, int y, int width, int height) : width_(width), height_(height) {
+    dc_ = CreateCompatibleDC(source);
+    bitmap_ = CreateCompatibleBitmap(source, width, height);
+    previous_ = SelectObject(dc_, bitmap_);
+    BitBlt(dc_, 0, 0, width, height, source, x, y, SRCCOPY);
+  }
+  ~Snapshot() {
+    SelectObject(dc_, previous_);
+    DeleteObject(bitmap_);
+    DeleteDC(dc_);
+  }
+  COLORREF at(int x, int y) const { return GetPixel(dc_, x, y); }
+  int width() const { return width_; }
+  int height() const { return height_; }
+
+ private:
+  int width_, height_;
+  HDC dc_;
+  HBITMAP bitmap_;
+  HGDIOBJ previous_;
+};
+
+// Without an image the prompt stands at (10, 10) in the stock font, black on
+// white: the same pixels as its 28 UTF-16 characters drawn so on their own.
+TEST_F(ViewerWindowTest, PromptIsPaintedAsItsJapaneseText) {
+  const std::wstring prompt =
+      L"\u30D3\u30C3\u30C8\u30DE\u30C3\u30D7\u30D5\u30A1\u30A4\u30EB\u3092\u30C9\u30E9\u30C3\u30B0"
+      L"\u30A2\u30F3\u30C9\u30C9\u30ED\u30C3\u30D7\u3057\u3066\u304F\u3060\u3055\u3044";
+  SetClientSize(640, 100);
+  RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  HDC windowDc = GetDC(window_);
+  HDC textDc = CreateCompatibleDC(windowDc);
+  SIZE extent{};
+  GetTextExtentPoint32W(textDc, prompt.data(), static_cast<int>(prompt.size()), &extent);
+  ASSERT_GT(extent.cx, 0);
+  ASSERT_LT(extent.cx, 600);
+  HBITMAP textBitmap = CreateCompatibleBitmap(windowDc, extent.cx, extent.cy);
+  HGDIOBJ previous = SelectObject(textDc, textBitmap);
+  TextOutW(textDc, 0, 0, prompt.data(), static_cast<int>(prompt.size()));
+  const Snapshot painted(windowDc, 10, 10, extent.cx, extent.cy);
+  const Snapshot expected(textDc, 0, 0, extent.cx, extent.cy);
+  SelectObject(textDc, previous);
+  DeleteObject(textBitmap);
+  DeleteDC(textDc);
+  ReleaseDC(window_, windowDc);
+
+  int differences = 0;
+  int dark = 0;
+  for (int y = 0; y < expected.height(); ++y) {
+    for (int x = 0; x < expected.width(); ++x) {
+      if (painted.at(x, y) != expected.at(x, y)) ++differences;
+      if (expected.at(x, y) == RGB(0, 0, 0)) ++dark;
+    }
+  }
+  EXPECT_EQ(differences, 0) << "of " << expected.width() * expected.height() << " pixels";
+  EXPECT_GT(dark, 0);  // the text has glyphs to compare
+}
+
 TEST_F(ViewerWindowTest, CloseDestroysTheWindowAndQuitsWithZero) {
   SendMessageW(window_, WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(window_));
