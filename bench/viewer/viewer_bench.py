@@ -1,0 +1,175 @@
+"""Times the viewer from outside, on a private X server, with a large bitmap.
+
+Usage: viewer_bench.py --viewer PATH --bmpgen PATH [--size 8192] [--runs 3] [--resizes 200]
+
+Figures printed:
+- first paint: from starting the process to the zoom caption (which the paint
+  sets just before it copies the image), and to the image's centre pixel being
+  on the screen. Start-up loads and decodes the file before the window exists,
+  so both include reading and decoding it.
+- repaint after a resize to 1920x1080: the viewer is resized back and forth
+  between 1920x1080 and 1920x1081, waiting each time for the new zoom caption.
+  "caption" is one resize request until its caption arrives; "cycle" is the
+  whole run divided by the number of resizes. The viewer handles one event at a
+  time, so a cycle also holds the copy of the previous paint to the screen: the
+  mean cycle is an upper bound of one full repaint, X round trips included.
+- peak memory: VmHWM of the viewer, against the file plus the 32-bit surface
+  plus 128 MiB.
+"""
+
+import argparse
+import os
+import statistics
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
+
+import xharness  # noqa: E402
+
+MiB = 1024 * 1024
+
+
+def is_zoom_caption(caption):
+    return caption is not None and caption.endswith(b" %\n")
+
+
+class Watcher:
+    """Follows the viewer's windows and their captions through X events."""
+
+    def __init__(self, client):
+        self.client = client
+        self.windows = set()
+        client.select_input(client.root, xharness.SUBSTRUCTURE_NOTIFY_MASK)
+        self.name_atoms = {client.atom("_NET_WM_NAME"), client.atom("WM_NAME")}
+
+    def _watch(self, window):
+        if window not in self.windows:
+            self.windows.add(window)
+            self.client.select_input(window, xharness.PROPERTY_CHANGE_MASK)
+
+    def wait_caption(self, accept, timeout):
+        """Waits until a watched window's caption satisfies accept; returns
+        (time, window, caption)."""
+        deadline = time.monotonic() + timeout
+        while True:
+            remaining = deadline - time.monotonic()
+            if remaining <= 0:
+                raise TimeoutError("no fitting caption within %.1f s" % timeout)
+            changed = []
+            for kind, first, second in self.client.next_events(remaining):
+                if kind == xharness.CREATE_NOTIFY and first == self.client.root:
+                    self._watch(second)
+                    changed.append(second)  # its caption may predate the watch
+                elif kind == xharness.PROPERTY_NOTIFY and second in self.name_atoms:
+                    changed.append(first)
+            now = time.monotonic()
+            for window in changed:
+                caption = self.client.caption(window)
+                if accept(caption):
+                    return now, window, caption
+
+
+def first_paint(options, server, path):
+    client = xharness.XClient(server.display)
+    try:
+        watcher = Watcher(client)
+        start = time.monotonic()
+        viewer = xharness.start_process([options.viewer, path], env=server.env)
+        try:
+            captioned, window, caption = watcher.wait_caption(is_zoom_caption, 60)
+            left, top, width, height = client.geometry(window)
+            centre = (left + width // 2, top + height // 2)
+            xharness.wait_until(
+                lambda: xharness.screenshot(server.display, centre + (centre[0] + 1,
+                                                                      centre[1] + 1)
+                                            ).getpixel((0, 0)) != (255, 255, 255),
+                30, "the image on screen", interval=0.001)
+            shown = time.monotonic()
+            return viewer, client, watcher, window, captioned - start, shown - start
+        except BaseException:
+            xharness.stop_process(viewer)
+            raise
+    except BaseException:
+        client.close()
+        raise
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--viewer", required=True)
+    parser.add_argument("--bmpgen", required=True)
+    parser.add_argument("--size", type=int, default=8192, help="width and height of the file")
+    parser.add_argument("--runs", type=int, default=3, help="starts to time")
+    parser.add_argument("--resizes", type=int, default=200)
+    parser.add_argument("--work", default=os.path.join(os.getcwd(), "viewer-bench"))
+    options = parser.parse_args()
+
+    os.makedirs(options.work, exist_ok=True)
+    path = os.path.join(options.work, "rgb24-%dx%d.bmp" % (options.size, options.size))
+    xharness.run_tool(os.environ, options.bmpgen, "--layout", "rgb24", "--width",
+                      str(options.size), "--height", str(options.size), "--out", path,
+                      timeout=300)
+    file_size = os.path.getsize(path)
+    surface_size = options.size * options.size * 4
+    with open(path, "rb") as warm:  # time the viewer, not the disk
+        while warm.read(16 * MiB):
+            pass
+
+    server = xharness.XvfbServer(2560, 1600, 24)
+    try:
+        print("file: %s, %d bytes, 24-bit %dx%d" % (path, file_size, options.size,
+                                                   options.size))
+        captions, shows = [], []
+        for run in range(options.runs):
+            viewer, client, watcher, window, captioned, shown = first_paint(options, server,
+                                                                            path)
+            captions.append(captioned)
+            shows.append(shown)
+            last = run == options.runs - 1
+            if not last:
+                client.request_close(window)
+                viewer.wait(30)
+                client.close()
+        print("first paint (start to zoom caption): median %.3f s, runs %s (target < 0.5 s)"
+              % (statistics.median(captions), ", ".join("%.3f" % t for t in captions)))
+        print("first paint (start to image on screen): median %.3f s, runs %s"
+              % (statistics.median(shows), ", ".join("%.3f" % t for t in shows)))
+
+        times = []
+        sizes = [(1920, 1080), (1920, 1081)]
+        begin = time.monotonic()
+        for index in range(options.resizes):
+            width, height = sizes[index % 2]
+            expected = ("%g %%\n" % (100 * min(width / options.size,
+                                               height / options.size))).encode()
+            asked = time.monotonic()
+            client.resize(window, width, height)
+            arrived, _, _ = watcher.wait_caption(lambda caption: caption == expected, 10)
+            times.append(arrived - asked)
+        cycle = (time.monotonic() - begin) / options.resizes
+        times.sort()
+        print("repaint after a resize to 1920x1080 (%d resizes): caption median %.2f ms, "
+              "p90 %.2f ms, max %.2f ms; cycle mean %.2f ms (target < 16 ms)"
+              % (options.resizes, 1000 * statistics.median(times),
+                 1000 * times[int(0.9 * (len(times) - 1))], 1000 * times[-1], 1000 * cycle))
+
+        with open("/proc/%d/status" % viewer.pid) as status:
+            fields = dict(line.split(":", 1) for line in status)
+        peak = int(fields["VmHWM"].split()[0]) * 1024
+        budget = file_size + surface_size + 128 * MiB
+        print("peak memory (VmHWM): %.1f MiB; file %.1f MiB + surface %.1f MiB + 128 MiB = "
+              "%.1f MiB budget: %s" % (peak / MiB, file_size / MiB, surface_size / MiB,
+                                       budget / MiB, "within" if peak <= budget else "OVER"))
+
+        client.request_close(window)
+        code = viewer.wait(30)
+        client.close()
+        print("exit code after closing: %d" % code)
+    finally:
+        server.stop()
+
+
+if __name__ == "__main__":
+    main()
