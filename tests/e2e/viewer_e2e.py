@@ -18,7 +18,7 @@ import tempfile
 import time
 import unittest
 
-from PIL import Image, ImageChops, ImageDraw, ImageFilter, ImageFont
+from PIL import Image, ImageDraw, ImageFilter, ImageFont
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
@@ -145,9 +145,8 @@ class Viewer:
         self.process = xharness.start_process([OPTIONS.viewer, *arguments], env=SESSION.server.env)
         self.x = SESSION.client
         try:
-            self.window = xharness.wait_until(
-                lambda: self.process.poll() is None and self.x.windows_of(self.process.pid),
-                START_TIMEOUT, "the viewer window")[0]
+            xharness.wait_until(lambda: self.process.poll() is None and self.window,
+                                START_TIMEOUT, "the viewer window")
         except TimeoutError:
             code = self.process.poll()
             self.kill()
@@ -155,11 +154,27 @@ class Viewer:
                 raise AssertionError("the viewer exited with %d before showing a window" % code)
             raise
 
+    @property
+    def window(self):
+        """The viewer's window, looked up afresh: a toolkit may replace its
+        first window while it sets up drawing."""
+        windows = self.x.windows_of(self.process.pid)
+        return windows[-1] if windows else None
+
     def caption(self):
-        return self.x.caption(self.window)
+        window = self.window
+        return self.x.caption(window) if window else None
+
+    def geometry(self):
+        """(x, y, width, height) of the window's client area on the screen."""
+        def current():
+            window = self.window
+            return window and self.x.geometry(window)
+
+        return xharness.wait_until(current, STEP_TIMEOUT, "the window's geometry")
 
     def client_size(self):
-        return self.x.geometry(self.window)[2:]
+        return self.geometry()[2:]
 
     def wait_caption(self, expected, timeout=STEP_TIMEOUT):
         try:
@@ -169,7 +184,7 @@ class Viewer:
             raise AssertionError("caption is %r, expected %r" % (self.caption(), expected))
 
     def shot(self):
-        left, top, width, height = self.x.geometry(self.window)
+        left, top, width, height = self.geometry()
         return xharness.screenshot(SESSION.server.display,
                                    (left, top, left + width, top + height))
 
@@ -286,7 +301,7 @@ class StartWithFile(ViewerTestCase):
         picture = Picture("keys.bmp", 97, 50, (RED, GREEN, BLUE, ORANGE))
         viewer = self.start_viewer(picture.path)
         self.assert_fitted(viewer, picture)
-        left, top, width, height = SESSION.client.geometry(viewer.window)
+        left, top, width, height = viewer.geometry()
         xharness.run_tool(SESSION.server.env, "xdotool", "mousemove", str(left + width // 2),
                           str(top + height // 2), "key", "--delay", "20", "Escape", "Return")
         # Events are handled in order: a repaint after a later resize shows that
@@ -317,10 +332,11 @@ class Drops(ViewerTestCase):
             ["/usr/bin/python3", os.path.join(HERE, "drag_source.py"), str(x), str(y),
              str(width), str(height), *paths],
             env=SESSION.server.env, stdout=subprocess.PIPE, bufsize=0)
+        self.addCleanup(source.stdout.close)
         self.addCleanup(xharness.stop_process, source)
         line = xharness.read_line(source, START_TIMEOUT, "the drag source window")
         self.assertEqual(line.strip(), "ready")
-        left, top, client_width, client_height = SESSION.client.geometry(viewer.window)
+        left, top, client_width, client_height = viewer.geometry()
         start = (x + width // 2, y + height // 2)
         end = (left + client_width // 2, top + client_height // 2)
         steps = ["mousemove", str(start[0]), str(start[1]), "sleep", "0.1", "mousedown", "1"]
@@ -374,17 +390,15 @@ def ink(image, threshold=128):
 
 
 def mask_similarity(seen, reference):
-    """How well two ink masks agree once scaled to the same box: the share of
-    ink of each that lies within a pixel of ink of the other, the smaller one."""
-    reference = reference.resize(seen.size, Image.NEAREST)
-
-    def covered(a, b):
-        grown = b.convert("L").filter(ImageFilter.MaxFilter(3)).convert("1")
-        ink = a.histogram()[-1]
-        hit = ImageChops.logical_and(a, grown).histogram()[-1]
-        return hit / ink if ink else 0.0
-
-    return min(covered(seen, reference), covered(reference, seen))
+    """The correlation of two ink masks, scaled to the same box and blurred a
+    little, so that a pixel's shift by hinting or rounding costs little."""
+    blur = ImageFilter.GaussianBlur(1.5)
+    a = list(seen.convert("L").filter(blur).getdata())
+    b = list(reference.resize(seen.size, Image.NEAREST).convert("L").filter(blur).getdata())
+    mean_a, mean_b = sum(a) / len(a), sum(b) / len(b)
+    covariance = sum((x - mean_a) * (y - mean_b) for x, y in zip(a, b))
+    spread = math.sqrt(sum((x - mean_a) ** 2 for x in a) * sum((y - mean_b) ** 2 for y in b))
+    return covariance / spread if spread else 0.0
 
 
 def render_text(text, font_path, pixel_size):
@@ -445,7 +459,7 @@ class Prompt(ViewerTestCase):
             seen.size + right + wrong)
         print(message, file=sys.stderr)
         self.assertGreaterEqual(right[0], 0.6, message)
-        self.assertGreater(right[0], wrong[0] + 0.15, message)
+        self.assertGreater(right[0], wrong[0] + 0.2, message)
         self.close_normally(viewer)
 
 

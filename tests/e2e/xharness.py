@@ -113,6 +113,21 @@ class _XAnyEvent(ctypes.Structure):
                 ("first", ctypes.c_ulong), ("second", ctypes.c_ulong)]
 
 
+class _XWindowAttributes(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_int), ("y", ctypes.c_int), ("width", ctypes.c_int),
+                ("height", ctypes.c_int), ("border_width", ctypes.c_int), ("depth", ctypes.c_int),
+                ("visual", ctypes.c_void_p), ("root", ctypes.c_ulong), ("c_class", ctypes.c_int),
+                ("bit_gravity", ctypes.c_int), ("win_gravity", ctypes.c_int),
+                ("backing_store", ctypes.c_int), ("backing_planes", ctypes.c_ulong),
+                ("backing_pixel", ctypes.c_ulong), ("save_under", ctypes.c_int),
+                ("colormap", ctypes.c_ulong), ("map_installed", ctypes.c_int),
+                ("map_state", ctypes.c_int), ("all_event_masks", ctypes.c_long),
+                ("your_event_mask", ctypes.c_long), ("do_not_propagate_mask", ctypes.c_long),
+                ("override_redirect", ctypes.c_int), ("screen", ctypes.c_void_p)]
+
+
+_IS_VIEWABLE = 2
+
 _ERROR_HANDLER = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
 
 CREATE_NOTIFY = 16
@@ -155,6 +170,8 @@ class XClient:
                 ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
                 ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_int),
                 ctypes.POINTER(ctypes.c_ulong)]
+            x.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong,
+                                               ctypes.POINTER(_XWindowAttributes)]
             x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int,
                                      ctypes.c_long, ctypes.POINTER(_XEvent)]
             x.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
@@ -235,12 +252,17 @@ class XClient:
             if children.value:
                 self.x.XFree(children)
 
+    def viewable(self, window):
+        attributes = _XWindowAttributes()
+        return bool(self.x.XGetWindowAttributes(self.display, window, ctypes.byref(attributes))
+                    and attributes.map_state == _IS_VIEWABLE)
+
     def windows_of(self, pid):
-        """Top-level windows whose _NET_WM_PID is pid, and which carry a caption."""
+        """The shown top-level windows whose _NET_WM_PID is pid, bottom first."""
         found = []
         for window in self.top_level_windows():
             owner = self.property_bytes(window, "_NET_WM_PID")
-            if owner and owner[0] == pid and self.caption(window) is not None:
+            if owner and owner[0] == pid and self.viewable(window):
                 found.append(window)
         return found
 
