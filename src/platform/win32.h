@@ -13,5 +13,5 @@
 inline void* AllocateLargeBlock(size_t bytes) { return std::malloc(bytes); }
 inline void FreeLargeBlock(void* block) { std::free(block); }
 #else
-#include "linux/gdi.h"
+#include "linux/user.h"
 #endif

@@ -45,11 +45,19 @@ bool IsKind(HGDIOBJ object, GdiKind kind) {
   return actual == kind;
 }
 
+HBRUSH__ stockWhiteBrush{GdiKind::Brush, 0x00FFFFFF};
+
 }  // namespace
+
+void (*attachClientRaster)(HDC dc, HWND window);
+
+HGDIOBJ GetStockObject(int object) { return object == WHITE_BRUSH ? &stockWhiteBrush : nullptr; }
 
 HDC GetDC(HWND window) {
   HDC dc = new (std::nothrow) HDC__{};
-  if (dc != nullptr) dc->window = window;
+  if (dc == nullptr) return nullptr;
+  dc->window = window;
+  if (window != nullptr && attachClientRaster != nullptr) attachClientRaster(dc, window);
   return dc;
 }
 
@@ -92,7 +100,7 @@ HBITMAP CreateCompatibleBitmap(HDC, int width, int height) {
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
   if (dc == nullptr || object == nullptr) return nullptr;
   if (IsKind(object, GdiKind::Brush)) {
-    HBRUSH previous = dc->brush;
+    HBRUSH previous = dc->brush != nullptr ? dc->brush : &stockWhiteBrush;
     dc->brush = static_cast<HBRUSH>(object);
     return previous;
   }
@@ -116,7 +124,7 @@ BOOL DeleteDC(HDC dc) {
 BOOL DeleteObject(HGDIOBJ object) {
   if (object == nullptr) return FALSE;
   if (IsKind(object, GdiKind::Brush)) {
-    delete static_cast<HBRUSH>(object);
+    if (object != &stockWhiteBrush) delete static_cast<HBRUSH>(object);
     return TRUE;
   }
   if (!IsKind(object, GdiKind::Bitmap)) return FALSE;

@@ -123,8 +123,45 @@ inline COLORREF SetPixel(HDC dc, int x, int y, COLORREF colour) {
 // For tests and tools: the COLORREF at (x, y), CLR_INVALID outside.
 COLORREF GetPixel(HDC dc, int x, int y);
 
+// The part of the layer that knows windows gives a window's context the
+// raster of its client area; without it a window's context has no pixels.
+extern void (*attachClientRaster)(HDC dc, HWND window);
+
+// The stock objects: WHITE_BRUSH is the brush of every new context.
+constexpr int WHITE_BRUSH = 0;
+HGDIOBJ GetStockObject(int object);
+
+// Painting: the operations the viewer's paint uses. Pure raster work, so they
+// run without a display.
+
+constexpr DWORD SRCCOPY = 0x00CC0020;
+
+// A brush that fills with one colour. The white brush a new context holds is
+// a stock object: selecting it back works, deleting it does nothing.
+HBRUSH CreateSolidBrush(COLORREF colour);
+
+// Draws the outline with the context's pen (black, one pixel wide) and fills
+// the inside with its brush. Right and bottom are exclusive: the outline lies
+// on x = left, x = right - 1, y = top and y = bottom - 1. Clipped to the raster.
+BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
+
+// Copies the source rectangle onto the destination rectangle, scaled (SRCCOPY
+// is the one raster operation). Enlarging repeats pixels (nearest neighbour),
+// so every source pixel becomes a crisp block; reducing averages the source
+// pixels each destination pixel covers, sampling at most kMaxSamplesPerAxis
+// evenly spread rows and columns of that span, so thin lines stay visible and
+// the cost per destination pixel is bounded. Clipped to both rasters.
+BOOL StretchBlt(HDC destination, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
+                int sourceWidth, int sourceHeight, DWORD rop);
+constexpr int kMaxSamplesPerAxis = 4;
+
 // Large blocks (file bodies) are backed by transparent huge pages where the
 // kernel offers them, which makes their first touch far cheaper. Freed with
 // FreeLargeBlock.
 void* AllocateLargeBlock(std::size_t bytes);
 void FreeLargeBlock(void* block);
+
+// Writes code page 932 text with its top-left corner at (x, y), black on
+// opaque white, in the stock font: a Japanese font found through fontconfig.
+// Part of the window library, which has the fonts.
+BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length);

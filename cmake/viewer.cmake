@@ -1,0 +1,57 @@
+# The viewer on Linux: its resources, compiled from the resource script and
+# embedded as a table; the window part of the platform layer on SDL; the
+# application; its installation for the desktop.
+
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(VIEWER_DEPS REQUIRED IMPORTED_TARGET sdl2 SDL2_ttf fontconfig)
+find_program(WINDRES NAMES x86_64-w64-mingw32-windres i686-w64-mingw32-windres windres REQUIRED)
+
+# The icon's generator and the resource embedder run on the build machine.
+add_executable(rastelle_make_icon tools/make_icon.cpp)
+add_executable(rastelle_embed_resources tools/embed_resources.cpp)
+
+set(RES_GEN ${CMAKE_BINARY_DIR}/generated)
+file(MAKE_DIRECTORY ${RES_GEN})
+add_custom_command(
+  OUTPUT ${RES_GEN}/viewer.ico ${RES_GEN}/rastelle-16.png ${RES_GEN}/rastelle-32.png
+  COMMAND rastelle_make_icon ${RES_GEN}
+  DEPENDS rastelle_make_icon
+  COMMENT "Drawing the icon")
+# windres looks for viewer.ico in its working folder first, so the build
+# embeds the icon the generator has just drawn.
+add_custom_command(
+  OUTPUT ${RES_GEN}/viewer.res
+  COMMAND ${WINDRES} -J rc -O res -I ${CMAKE_SOURCE_DIR}/src/res ${CMAKE_SOURCE_DIR}/src/res/viewer.rc viewer.res
+  WORKING_DIRECTORY ${RES_GEN}
+  DEPENDS src/res/viewer.rc src/res/resource.h ${RES_GEN}/viewer.ico
+  COMMENT "Compiling the resource script")
+add_custom_command(
+  OUTPUT ${RES_GEN}/resources.cpp
+  COMMAND rastelle_embed_resources viewer.res resources.cpp
+  WORKING_DIRECTORY ${RES_GEN}
+  DEPENDS rastelle_embed_resources ${RES_GEN}/viewer.res
+  COMMENT "Embedding the resources")
+
+add_library(rastelle_window STATIC
+  src/platform/linux/code_page.cpp
+  src/platform/linux/drop.cpp
+  src/platform/linux/resources.cpp
+  src/platform/linux/text_out.cpp
+  src/platform/linux/window.cpp
+  ${RES_GEN}/resources.cpp)
+target_link_libraries(rastelle_window PUBLIC rastelle_core PkgConfig::VIEWER_DEPS)
+
+file(GLOB APP_SOURCES CONFIGURE_DEPENDS src/app/*.cpp)
+add_library(rastelle_app STATIC ${APP_SOURCES})
+target_link_libraries(rastelle_app PUBLIC rastelle_window)
+
+add_executable(rastelle src/platform/linux/entry.cpp)
+target_link_libraries(rastelle PRIVATE rastelle_app)
+
+include(GNUInstallDirs)
+install(TARGETS rastelle RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES share/rastelle.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+foreach(size 16 32)
+  install(FILES ${RES_GEN}/rastelle-${size}.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+          RENAME rastelle.png)
+endforeach()
