@@ -147,13 +147,18 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
 
 // Copies the source rectangle onto the destination rectangle, scaled (SRCCOPY
 // is the one raster operation). Enlarging repeats pixels (nearest neighbour),
-// so every source pixel becomes a crisp block; reducing averages the source
-// pixels each destination pixel covers, sampling at most kMaxSamplesPerAxis
-// evenly spread rows and columns of that span, so thin lines stay visible and
-// the cost per destination pixel is bounded. Clipped to both rasters.
+// so every source pixel becomes a crisp block. Reducing averages the source
+// pixels each destination pixel covers (a box filter), sampled on a bounded
+// grid so a paint costs the same whatever the source's size: the centres of
+// up to kMaxSampleColumns equal parts of the span across and of up to
+// kMaxSampleRows parts of the span down. Columns are cheap (a sampled row is
+// in the cache), rows cost memory bandwidth, hence fewer of them. Up to those
+// factors (4 across, 2 down) every source pixel counts. Clipped to both
+// rasters; source pixels outside the source raster are skipped.
 BOOL StretchBlt(HDC destination, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
                 int sourceWidth, int sourceHeight, DWORD rop);
-constexpr int kMaxSamplesPerAxis = 4;
+constexpr int kMaxSampleColumns = 4;
+constexpr int kMaxSampleRows = 2;
 
 // Large blocks (file bodies) are backed by transparent huge pages where the
 // kernel offers them, which makes their first touch far cheaper. Freed with

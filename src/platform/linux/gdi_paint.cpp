@@ -1,8 +1,10 @@
 // Painting on device contexts: solid brushes, rectangles and the stretching
 // copy. Pure raster work over the contexts' COLORREF rasters.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "../win32.h"
@@ -34,9 +36,9 @@ struct Samples {
 };
 
 Samples SampleAxis(Span clip, int start, int length, int sourceStart, int sourceLength,
-                   std::size_t sourceSize) {
+                   std::size_t sourceSize, int maxSamples) {
   const std::int64_t ratioCeiling = (std::int64_t{sourceLength} + length - 1) / length;
-  Samples samples{static_cast<int>(std::min<std::int64_t>(ratioCeiling, kMaxSamplesPerAxis)), {}};
+  Samples samples{static_cast<int>(std::min<std::int64_t>(ratioCeiling, maxSamples)), {}};
   const std::int64_t k = samples.count;
   samples.positions.reserve(static_cast<std::size_t>((clip.last - clip.first) * k));
   for (std::int64_t d = clip.first; d < clip.last; ++d) {
@@ -54,7 +56,7 @@ Samples SampleAxis(Span clip, int start, int length, int sourceStart, int source
 
 // The average of n COLORREFs whose red and blue were summed in rb and whose
 // green in g, rounded to nearest. The fixed-point reciprocal is exact for the
-// at most kMaxSamplesPerAxis squared samples that are summed.
+// at most kMaxSampleColumns x kMaxSampleRows samples that are summed.
 COLORREF Average(std::uint32_t rb, std::uint32_t g, std::uint32_t n) {
   const std::uint32_t inverse = (65536 + n - 1) / n;
   const std::uint32_t half = n / 2;
@@ -64,7 +66,63 @@ COLORREF Average(std::uint32_t rb, std::uint32_t g, std::uint32_t n) {
   return r | green << 8 | b << 16;
 }
 
-static_assert(kMaxSamplesPerAxis * kMaxSamplesPerAxis * 255 < 65536, "sums must fit their fields");
+static_assert(kMaxSampleColumns * kMaxSampleRows <= 16,
+              "sums must fit their fields, and the reciprocal be exact");
+
+// The rows [first, last) of the destination where every sample lies inside
+// the source raster: kx columns and ky rows a pixel, known when compiled so
+// the sums unroll.
+struct Stretch {
+  HDC destination;
+  HDC source;
+  Span columns;
+  Span rows;
+  const Samples* sx;
+  const Samples* sy;
+};
+
+template <int kx, int ky>
+void StretchInside(const Stretch& s) {
+  constexpr std::uint32_t n = kx * ky;
+  const std::size_t count = static_cast<std::size_t>(s.columns.last - s.columns.first);
+  for (std::int64_t d = s.rows.first; d < s.rows.last; ++d) {
+    std::uint32_t* out = s.destination->pixels + static_cast<std::size_t>(d) * s.destination->width +
+                         static_cast<std::size_t>(s.columns.first);
+    const std::int32_t* rowSamples = &s.sy->positions[static_cast<std::size_t>(d - s.rows.first) * ky];
+    const std::uint32_t* sourceRows[ky];
+    for (int j = 0; j < ky; ++j)
+      sourceRows[j] = s.source->pixels + std::size_t(rowSamples[j]) * s.source->width;
+    const std::int32_t* columnSamples = s.sx->positions.data();
+    for (std::size_t i = 0; i < count; ++i, columnSamples += kx) {
+      if constexpr (n == 1) {
+        out[i] = sourceRows[0][columnSamples[0]];
+      } else {
+        std::uint32_t rb = 0, g = 0;
+        for (int c = 0; c < kx; ++c) {
+          for (int j = 0; j < ky; ++j) {
+            const std::uint32_t pixel = sourceRows[j][columnSamples[c]];
+            rb += pixel & 0x00FF00FF;
+            g += pixel & 0x0000FF00;
+          }
+        }
+        out[i] = Average(rb, g, n);
+      }
+    }
+  }
+}
+
+using StretchFunction = void (*)(const Stretch&);
+
+// StretchInside for every pair of sample counts, indexed [kx - 1][ky - 1].
+template <int kx, int... ky>
+constexpr std::array<StretchFunction, sizeof...(ky)> RowOfStretches(std::integer_sequence<int, ky...>) {
+  return {StretchInside<kx, ky + 1>...};
+}
+template <int... kx>
+constexpr auto TableOfStretches(std::integer_sequence<int, kx...>) {
+  return std::array{RowOfStretches<kx + 1>(std::make_integer_sequence<int, kMaxSampleRows>{})...};
+}
+constexpr auto kStretchInside = TableOfStretches(std::make_integer_sequence<int, kMaxSampleColumns>{});
 
 }  // namespace
 
@@ -98,12 +156,21 @@ BOOL StretchBlt(HDC destination, int x, int y, int width, int height, HDC source
   const Span columns = Clip(x, std::int64_t{x} + width, destination->width);
   const Span rows = Clip(y, std::int64_t{y} + height, destination->height);
   if (columns.first == columns.last || rows.first == rows.last) return TRUE;
-  const Samples sx = SampleAxis(columns, x, width, sourceX, sourceWidth, source->width);
-  const Samples sy = SampleAxis(rows, y, height, sourceY, sourceHeight, source->height);
+  const Samples sx = SampleAxis(columns, x, width, sourceX, sourceWidth, source->width, kMaxSampleColumns);
+  const Samples sy = SampleAxis(rows, y, height, sourceY, sourceHeight, source->height, kMaxSampleRows);
+  const bool inside = sourceX >= 0 && sourceY >= 0 &&
+                      std::int64_t{sourceX} + sourceWidth <= static_cast<std::int64_t>(source->width) &&
+                      std::int64_t{sourceY} + sourceHeight <= static_cast<std::int64_t>(source->height);
+  if (inside) {
+    kStretchInside[sx.count - 1][sy.count - 1](Stretch{destination, source, columns, rows, &sx, &sy});
+    return TRUE;
+  }
+  // Part of the source rectangle lies outside the source raster: samples
+  // there are skipped, and a pixel without any keeps its colour.
   const std::size_t kx = static_cast<std::size_t>(sx.count);
   const std::size_t ky = static_cast<std::size_t>(sy.count);
   const std::size_t count = static_cast<std::size_t>(columns.last - columns.first);
-  const std::uint32_t* sourceRows[kMaxSamplesPerAxis];
+  const std::uint32_t* sourceRows[kMaxSampleRows];
 
   for (std::int64_t d = rows.first; d < rows.last; ++d) {
     std::uint32_t* out = destination->pixels + static_cast<std::size_t>(d) * destination->width +

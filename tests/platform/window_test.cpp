@@ -1,0 +1,270 @@
+// The window part of the layer: the effects the viewer relies on, checked
+// with a dialog procedure that records what it receives.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "loaded_image.h"
+#include "res/resource.h"
+#include "window_driver.h"
+
+namespace {
+
+struct Received {
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  std::string text;  // WM_SETTEXT's bytes
+};
+std::vector<Received> received;
+std::vector<std::vector<std::string>> drops;  // the files of each WM_DROPFILES
+INT_PTR eraseResult = 0;
+
+INT_PTR CALLBACK RecordingDlgProc(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
+  Received r{message, wParam, lParam, {}};
+  if (message == WM_SETTEXT && lParam != 0) r.text = reinterpret_cast<const char*>(lParam);
+  if (message == WM_DROPFILES) {
+    HDROP drop = reinterpret_cast<HDROP>(wParam);
+    std::vector<std::string> files;
+    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+      std::string path(DragQueryFileA(drop, i, nullptr, 0), '\0');
+      DragQueryFileA(drop, i, path.data(), static_cast<UINT>(path.size() + 1));
+      files.push_back(path);
+    }
+    drops.push_back(files);
+    DragFinish(drop);
+  }
+  received.push_back(r);
+  return message == WM_ERASEBKGND ? eraseResult : 0;
+}
+
+std::vector<UINT> Messages() {
+  std::vector<UINT> messages;
+  for (const Received& r : received) messages.push_back(r.message);
+  return messages;
+}
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    received.clear();
+    drops.clear();
+    eraseResult = 0;
+    window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_VIEWER), nullptr,
+                                RecordingDlgProc, 1234);
+    ASSERT_NE(window, nullptr);
+  }
+  void TearDown() override {
+    if (IsWindow(window)) DestroyWindow(window);
+    RunPendingMessages(nullptr);
+  }
+  HWND window = nullptr;
+};
+
+TEST_F(WindowTest, CreationFollowsTheTemplateAndSendsTheCreationMessages) {
+  EXPECT_EQ(Messages(), (std::vector<UINT>{WM_SETFONT, WM_INITDIALOG}));
+  EXPECT_EQ(received[1].lParam, 1234);
+  EXPECT_FALSE(IsWindowVisible(window));
+  EXPECT_EQ(Caption(window), Cp932("ﾀﾞｲｱﾛｸﾞ"));
+  EXPECT_STREQ(SDL_GetWindowTitle(window->sdl), "ﾀﾞｲｱﾛｸﾞ");
+  // 305 x 181 dialog units in a 9-point font: 12-pixel lines, so 6 pixels
+  // per 4 units across and 12 per 8 down.
+  RECT client;
+  ASSERT_TRUE(GetClientRect(window, &client));
+  EXPECT_EQ(client.left, 0);
+  EXPECT_EQ(client.top, 0);
+  EXPECT_EQ(client.right, 458);
+  EXPECT_EQ(client.bottom, 272);
+  const Uint32 flags = SDL_GetWindowFlags(window->sdl);
+  EXPECT_NE(flags & SDL_WINDOW_RESIZABLE, 0u);
+  EXPECT_EQ(flags & SDL_WINDOW_BORDERLESS, 0u);
+  EXPECT_EQ(GetWindowLongPtrA(window, GWLP_HINSTANCE), reinterpret_cast<LONG_PTR>(GetModuleHandleA(nullptr)));
+}
+
+TEST_F(WindowTest, ShowWindowSendsShowWindowOnceAndMarksForPainting) {
+  received.clear();
+  EXPECT_FALSE(ShowWindow(window, SW_SHOWNORMAL));
+  EXPECT_TRUE(ShowWindow(window, SW_SHOWNORMAL));  // already shown: nothing sent
+  ASSERT_EQ(Messages(), (std::vector<UINT>{WM_SHOWWINDOW}));
+  EXPECT_EQ(received[0].wParam, static_cast<WPARAM>(TRUE));
+  MSG message;
+  ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE));
+  EXPECT_EQ(message.message, WM_PAINT);
+  EXPECT_EQ(message.hwnd, window);
+}
+
+TEST_F(WindowTest, UpdateWindowPaintsBeforeItReturnsOnlyWhenMarkedAndVisible) {
+  InvalidateRect(window, nullptr, TRUE);
+  received.clear();
+  UpdateWindow(window);  // invisible: nothing
+  EXPECT_TRUE(received.empty());
+  ShowWindow(window, SW_SHOWNORMAL);
+  received.clear();
+  UpdateWindow(window);
+  // The procedure left WM_PAINT to the default, which validated; erasing was
+  // asked for, so the procedure saw WM_ERASEBKGND with the paint context.
+  EXPECT_EQ(Messages(), (std::vector<UINT>{WM_PAINT, WM_ERASEBKGND}));
+  EXPECT_NE(received[1].wParam, 0u);
+  received.clear();
+  UpdateWindow(window);
+  EXPECT_TRUE(received.empty());
+  MSG message;
+  EXPECT_FALSE(PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_NOREMOVE));
+}
+
+TEST_F(WindowTest, EraseIsLeftToTheProcedureOrDoneByTheDefault) {
+  ShowWindow(window, SW_SHOWNORMAL);
+  for (INT_PTR result : {0, 1}) {
+    SCOPED_TRACE(result);
+    eraseResult = result;
+    HDC dc = GetDC(window);
+    SetPixel(dc, 5, 5, RGB(1, 2, 3));
+    ReleaseDC(window, dc);
+    InvalidateRect(window, nullptr, TRUE);
+    PAINTSTRUCT paint;
+    ASSERT_NE(BeginPaint(window, &paint), nullptr);
+    EXPECT_FALSE(paint.fErase);  // erased, by the procedure or by the default
+    EXPECT_EQ(paint.rcPaint.right, 458);
+    EXPECT_EQ(GetPixel(paint.hdc, 5, 5), result == 1 ? RGB(1, 2, 3) : 0x00F0F0F0u);
+    EndPaint(window, &paint);
+  }
+}
+
+TEST_F(WindowTest, SetWindowTextReentersTheProcedureAndKeepsTheBytes) {
+  const std::string error = Cp932("エラー");
+  received.clear();
+  EXPECT_TRUE(SetWindowTextA(window, error.c_str()));
+  ASSERT_EQ(Messages(), (std::vector<UINT>{WM_SETTEXT}));
+  EXPECT_EQ(received[0].text, error);
+  EXPECT_EQ(Caption(window), error);
+  EXPECT_STREQ(SDL_GetWindowTitle(window->sdl), "エラー");  // the desktop's title is UTF-8
+  SetWindowTextA(window, "50 %\n");
+  EXPECT_EQ(Caption(window), "50 %\n");
+  char small[4];
+  EXPECT_EQ(GetWindowTextA(window, small, sizeof small), 3);
+  EXPECT_STREQ(small, "50 ");
+}
+
+TEST_F(WindowTest, AllFilesOfOneDropArriveInOneMessage) {
+  DropFiles(window, {"/tmp/a.bmp", "/tmp/b c.bmp", "/tmp/\xE3\x81\x82.bmp"});
+  DropFiles(window, {"/tmp/d.bmp"});
+  RunPendingMessages(window);
+  ASSERT_EQ(drops.size(), 2u);
+  EXPECT_EQ(drops[0], (std::vector<std::string>{"/tmp/a.bmp", "/tmp/b c.bmp", "/tmp/\xE3\x81\x82.bmp"}));
+  EXPECT_EQ(drops[1], (std::vector<std::string>{"/tmp/d.bmp"}));
+}
+
+TEST_F(WindowTest, DragQueryFileCutsToTheBufferAndCounts) {
+  HDROP drop = nullptr;
+  received.clear();
+  DropFiles(window, {"/tmp/abcdef.bmp"});
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_DROPFILES) drop = reinterpret_cast<HDROP>(message.wParam);
+  }
+  ASSERT_NE(drop, nullptr);
+  EXPECT_EQ(DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0), 1u);
+  EXPECT_EQ(DragQueryFileA(drop, 0, nullptr, 0), 15u);
+  char path[8];
+  EXPECT_EQ(DragQueryFileA(drop, 0, path, sizeof path), 7u);
+  EXPECT_STREQ(path, "/tmp/ab");
+  EXPECT_EQ(DragQueryFileA(drop, 1, path, sizeof path), 0u);
+  DragFinish(drop);
+}
+
+TEST_F(WindowTest, QueueOrderPostedThenQuitThenPaint) {
+  ShowWindow(window, SW_SHOWNORMAL);
+  PostMessageA(window, 0x0401, 7, 8);
+  PostQuitMessage(3);
+  MSG message;
+  EXPECT_EQ(GetMessageA(&message, nullptr, 0, 0), TRUE);
+  EXPECT_EQ(message.message, 0x0401u);
+  EXPECT_EQ(message.wParam, 7u);
+  EXPECT_EQ(GetMessageA(&message, nullptr, 0, 0), FALSE);
+  EXPECT_EQ(message.message, WM_QUIT);
+  EXPECT_EQ(message.wParam, 3u);
+  EXPECT_EQ(GetMessageA(&message, nullptr, 0, 0), TRUE);
+  EXPECT_EQ(message.message, WM_PAINT);
+}
+
+TEST_F(WindowTest, EscAndEnterBecomeCommandsAndTheCloseBoxIsLeftToTheProcedure) {
+  ShowWindow(window, SW_SHOWNORMAL);
+  RunPendingMessages(window);
+  received.clear();
+  PressKey(window, SDLK_ESCAPE);
+  PressKey(window, SDLK_RETURN);
+  RunPendingMessages(window);
+  std::vector<WPARAM> commands;
+  for (const Received& r : received) {
+    if (r.message == WM_COMMAND) commands.push_back(r.wParam);
+  }
+  EXPECT_EQ(commands, (std::vector<WPARAM>{IDCANCEL, IDOK}));
+  const std::vector<UINT> messages = Messages();
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), WM_KEYDOWN), 0);  // IsDialogMessageA took them
+
+  // A procedure that leaves WM_CLOSE alone keeps its window.
+  SendMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_TRUE(DestroyWindow(window));
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_FALSE(DestroyWindow(window));
+}
+
+TEST_F(WindowTest, SmallIconGivesTheDesktopIts16PixelImage) {
+  HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_VIEWER));
+  ASSERT_NE(icon, nullptr);
+  EXPECT_EQ(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_VIEWER)), icon);  // shared
+  EXPECT_EQ(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(999)), nullptr);
+  EXPECT_EQ(SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon)), 0);
+  const IconImage* shown = window->shownIcon;
+  ASSERT_NE(shown, nullptr);
+  ASSERT_EQ(shown->width, 16);
+  ASSERT_EQ(shown->height, 16);
+  int white = 0, blue = 0;
+  for (std::uint32_t pixel : shown->argb) {
+    EXPECT_EQ(pixel >> 24, 0xFFu);  // opaque
+    white += (pixel & 0xFFFFFF) == 0xFFFFFF;
+    blue += (pixel & 0xFF) > 2 * ((pixel >> 16) & 0xFF);
+  }
+  EXPECT_GT(white, 16);
+  EXPECT_GT(blue, 16);
+  EXPECT_EQ(white + blue, 256);
+}
+
+TEST(TextOut, WritesBlackGlyphsOnOpaqueWhiteInItsBox) {
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 600, 60);
+  SelectObject(dc, bitmap);
+  for (int y = 0; y < 60; ++y) {
+    for (int x = 0; x < 600; ++x) SetPixel(dc, x, y, 0x00808080);
+  }
+  const std::string prompt = Cp932("ビットマップファイルをドラッグアンドドロップしてください");
+  ASSERT_EQ(prompt.size(), 56u);
+  EXPECT_TRUE(TextOutA(dc, 10, 10, prompt.c_str(), 56));
+  int black = 0, white = 0, left = 600, right = 0, top = 60, bottom = 0;
+  for (int y = 0; y < 60; ++y) {
+    for (int x = 0; x < 600; ++x) {
+      const COLORREF pixel = GetPixel(dc, x, y);
+      if (pixel == 0x00808080) continue;
+      left = std::min(left, x), right = std::max(right, x), top = std::min(top, y),
+      bottom = std::max(bottom, y);
+      black += (pixel & 0xFF) < 0x40;
+      white += pixel == 0x00FFFFFF;
+    }
+  }
+  EXPECT_EQ(left, 10);  // the box's top-left corner
+  EXPECT_EQ(top, 10);
+  EXPECT_GT(right, 10 + 28 * 8);  // 28 characters, at least half-width each
+  EXPECT_LT(bottom, 10 + 40);     // one line
+  EXPECT_GT(black, 28 * 10);      // strokes of every character
+  EXPECT_GT(white, black);        // on an opaque background
+  DeleteDC(dc);
+  DeleteObject(bitmap);
+  ReleaseDC(nullptr, screen);
+}
+
+}  // namespace

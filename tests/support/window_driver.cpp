@@ -1,0 +1,69 @@
+#include "window_driver.h"
+
+long long RunPendingMessages(HWND dialog) {
+  long long quit = -1;
+  MSG message;
+  // Bounded, so a window that never validates fails the test instead of hanging it.
+  for (int i = 0; i < 10000 && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE); ++i) {
+    if (message.message == WM_QUIT) {
+      quit = static_cast<long long>(message.wParam);
+      continue;
+    }
+    if (IsDialogMessageA(dialog, &message) == 0) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+  return quit;
+}
+
+std::string Caption(HWND window) {
+  char text[2048];
+  const int length = GetWindowTextA(window, text, sizeof text);
+  return std::string(text, static_cast<std::size_t>(length));
+}
+
+void DropFiles(HWND window, const std::vector<std::string>& paths) {
+  SDL_Event event{};
+  event.drop.windowID = window->sdlId;
+  event.type = SDL_DROPBEGIN;
+  SDL_PushEvent(&event);
+  for (const std::string& path : paths) {
+    event.type = SDL_DROPFILE;
+    event.drop.file = SDL_strdup(path.c_str());
+    SDL_PushEvent(&event);
+  }
+  event.type = SDL_DROPCOMPLETE;
+  event.drop.file = nullptr;
+  SDL_PushEvent(&event);
+}
+
+void PressKey(HWND window, SDL_Keycode key) {
+  for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
+    SDL_Event event{};
+    event.type = type;
+    event.key.windowID = window->sdlId;
+    event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    event.key.keysym.sym = key;
+    SDL_PushEvent(&event);
+  }
+}
+
+void ResizeClient(HWND window, int width, int height) { SDL_SetWindowSize(window->sdl, width, height); }
+
+COLORREF ClientPixel(HWND window, int x, int y) {
+  HDC dc = GetDC(window);
+  const COLORREF pixel = GetPixel(dc, x, y);
+  ReleaseDC(window, dc);
+  return pixel;
+}
+
+bool AnyNonWhite(HWND window, int left, int top, int right, int bottom) {
+  HDC dc = GetDC(window);
+  bool found = false;
+  for (int y = top; y < bottom && !found; ++y) {
+    for (int x = left; x < right && !found; ++x) found = GetPixel(dc, x, y) != 0x00FFFFFF;
+  }
+  ReleaseDC(window, dc);
+  return found;
+}
