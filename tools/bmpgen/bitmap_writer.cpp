@@ -315,7 +315,8 @@ std::string FormatProblem(const Format& format, std::uint32_t width, std::uint32
   }
   if (width > 0x7FFFFFFF || height > 0x7FFFFFFF) return "width and height must be below 2^31";
   const std::uint64_t rowBytes = (std::uint64_t{width} * BitsPerPixel(format.layout) + 31) / 32 * 4;
-  if (rowBytes * height > 0xFFFFFF00u) return "the pixel data would not fit in a 32-bit file size";
+  // Room is left for the headers, the palette and a run-length stream longer than the rows.
+  if (rowBytes * height > 0xF0000000u) return "the pixel data would not fit in a 32-bit file size";
   return {};
 }
 
