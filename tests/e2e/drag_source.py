@@ -1,8 +1,10 @@
 """A GTK 3 window that offers files as text/uri-list when dragged from.
 
 Usage: drag_source.py X Y WIDTH HEIGHT FILE...
-It opens an undecorated window at (X, Y), prints "ready" once the window is on
-screen, and prints "done" and quits when a drag from it has ended.
+It opens an undecorated window at (X, Y) and prints, one a line: "ready" once
+the window is on screen, "accepted" when the window under a drag accepts it,
+"failed" when a drag ends without a drop, "done" when a drag has ended (and
+then quits).
 """
 
 import sys
@@ -31,6 +33,17 @@ def main():
     def on_drag_data_get(widget, context, selection, info, time):
         selection.set_uris(uris)
 
+    def on_action_changed(context, action):
+        if action:
+            print("accepted", flush=True)
+
+    def on_drag_begin(widget, context):
+        context.connect("action-changed", on_action_changed)
+
+    def on_drag_failed(widget, context, result):
+        print("failed", flush=True)
+        return False
+
     def on_drag_end(widget, context):
         print("done", flush=True)
         # Leave time for the target to fetch the data and answer before quitting.
@@ -41,6 +54,8 @@ def main():
         return False
 
     area.connect("drag-data-get", on_drag_data_get)
+    area.connect("drag-begin", on_drag_begin)
+    area.connect("drag-failed", on_drag_failed)
     area.connect("drag-end", on_drag_end)
     window.connect("map-event", on_mapped)
     window.connect("destroy", Gtk.main_quit)

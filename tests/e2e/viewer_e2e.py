@@ -44,8 +44,8 @@ TEAL = (0, 128, 128)
 OLIVE = (128, 128, 0)
 PINK = (255, 96, 160)
 
-START_TIMEOUT = 20
-STEP_TIMEOUT = 10
+START_TIMEOUT = 30
+STEP_TIMEOUT = 15
 
 
 def fit_to_client(client_width, client_height, width, height):
@@ -343,13 +343,30 @@ class Drops(ViewerTestCase):
         for step in range(1, 21):
             steps += ["mousemove", str(start[0] + (end[0] - start[0]) * step // 20),
                       str(start[1] + (end[1] - start[1]) * step // 20), "sleep", "0.03"]
-        steps += ["sleep", "0.1", "mouseup", "1"]
         xharness.run_tool(SESSION.server.env, "xdotool", *steps)
+        # Let go only once the viewer has answered that it takes the drop; a
+        # small move now and then gives the source a fresh position to send.
+        deadline = time.monotonic() + STEP_TIMEOUT
+        while True:
+            try:
+                line = xharness.read_line(source, 0.5, "the viewer to accept the drag")
+            except TimeoutError:
+                if time.monotonic() >= deadline:
+                    raise
+                wiggle = end[0] + (1 if int(time.monotonic() * 2) % 2 else -1)
+                xharness.run_tool(SESSION.server.env, "xdotool", "mousemove", str(wiggle),
+                                  str(end[1]))
+                continue
+            self.assertEqual(line.strip(), "accepted", "the drag source reported %r" % line)
+            break
+        xharness.run_tool(SESSION.server.env, "xdotool", "mouseup", "1")
         return source
 
     def finish_drag(self, source):
-        line = xharness.read_line(source, STEP_TIMEOUT, "the end of the drag")
-        self.assertEqual(line.strip(), "done")
+        line = "accepted"
+        while line.strip() == "accepted":
+            line = xharness.read_line(source, STEP_TIMEOUT, "the end of the drag")
+        self.assertEqual(line.strip(), "done", "the drag source reported %r" % line)
         source.wait(STEP_TIMEOUT)
 
     def test_drops_load_the_first_file_and_failures_show_the_error_caption(self):
