@@ -85,7 +85,8 @@ class XvfbServer:
             raise
         os.close(read_end)
         self.display = ":" + number.decode().strip()
-        self.env = dict(os.environ, DISPLAY=self.display)
+        # NO_AT_BRIDGE: GTK clients need no accessibility bus here.
+        self.env = dict(os.environ, DISPLAY=self.display, NO_AT_BRIDGE="1")
         for name in ("WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "XAUTHORITY"):
             self.env.pop(name, None)
 
