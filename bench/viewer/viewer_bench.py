@@ -32,6 +32,7 @@ import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.dont_write_bytecode = True  # leave the source folder as it is
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
 
 import xharness  # noqa: E402

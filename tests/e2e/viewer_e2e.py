@@ -21,6 +21,7 @@ import unittest
 from PIL import Image, ImageDraw, ImageFilter, ImageFont
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.dont_write_bytecode = True  # leave the source folder as it is
 sys.path.insert(0, HERE)
 
 import bmpfile  # noqa: E402

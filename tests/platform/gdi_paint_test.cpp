@@ -210,6 +210,18 @@ TEST(StretchBlt, ClipsToTheDestinationAndSkipsWhatLiesOutsideTheSource) {
   EXPECT_EQ(Pixels(shrunk), (std::vector<COLORREF>{R}));
 }
 
+TEST(StretchBlt, ExtremeRectanglesStayInsideBothRasters) {
+  Source source(2, 2, {R, G, U, W});
+  Canvas target(3, 3, kGrey);
+  // A destination far larger than the raster, starting far to its left: the
+  // visible part maps to the far end of the source span, which lies outside.
+  StretchBlt(target.dc, -2147483647 + 1, 0, 2147483647, 3, source.dc, 0, 0, 2147483647, 2, SRCCOPY);
+  EXPECT_EQ(GetPixel(target.dc, 0, 0), kGrey);
+  StretchBlt(target.dc, 0, 0, 2147483647, 2147483647, source.dc, 0, 0, 2, 2, SRCCOPY);
+  EXPECT_EQ(GetPixel(target.dc, 0, 0), R);  // the enlarged first source pixel
+  EXPECT_EQ(GetPixel(target.dc, 2, 2), R);
+}
+
 TEST(StretchBlt, RefusesEmptyOrMirroredRectanglesAndOtherOperations) {
   Source source(2, 2, {R, G, U, W});
   Canvas target(2, 2, kGrey);

@@ -44,8 +44,10 @@ Samples SampleAxis(Span clip, int start, int length, int sourceStart, int source
   for (std::int64_t d = clip.first; d < clip.last; ++d) {
     const std::int64_t t = d - start;
     for (std::int64_t j = 0; j < k; ++j) {
-      // The centre of part j of k of the span [t, t + 1) * sourceLength / length.
-      const std::int64_t offset = ((t * k + j) * 2 + 1) * sourceLength / (2 * std::int64_t{length} * k);
+      // The centre of part j of k of the span [t, t + 1) * sourceLength / length,
+      // in 128 bits: t reaches 2^32 and sourceLength 2^31.
+      const auto offset = static_cast<std::int64_t>(static_cast<__int128>((t * k + j) * 2 + 1) *
+                                                    sourceLength / (2 * std::int64_t{length} * k));
       const std::int64_t position = sourceStart + offset;
       const bool inside = position >= 0 && position < static_cast<std::int64_t>(sourceSize);
       samples.positions.push_back(inside ? static_cast<std::int32_t>(position) : -1);

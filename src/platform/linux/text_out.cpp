@@ -26,13 +26,16 @@ std::string JapaneseFontFile() {
     FcPattern* match = FcFontMatch(nullptr, pattern, &result);
     FcPatternDestroy(pattern);
     if (match == nullptr) continue;
+    // fontconfig falls back to another font when the family is missing; a
+    // font has its family under several names (IPAPGothic, IPA Pゴシック).
+    bool matches = wanted[0] == ':';
     FcChar8* family = nullptr;
+    for (int i = 0; !matches && FcPatternGetString(match, FC_FAMILY, i, &family) == FcResultMatch; ++i) {
+      matches = std::string(reinterpret_cast<char*>(family)) == wanted;
+    }
     FcChar8* file = nullptr;
     std::string found;
-    const bool named = wanted[0] != ':';
-    if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch &&
-        (!named || (FcPatternGetString(match, FC_FAMILY, 0, &family) == FcResultMatch &&
-                    std::string(reinterpret_cast<char*>(family)) == wanted))) {
+    if (matches && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
       found = reinterpret_cast<char*>(file);
     }
     FcPatternDestroy(match);
@@ -44,6 +47,7 @@ std::string JapaneseFontFile() {
 TTF_Font* OpenStockFont() {
   if (TTF_WasInit() == 0 && TTF_Init() != 0) return nullptr;
   const std::string file = JapaneseFontFile();
+  FcFini();  // fontconfig has done its part: the font is read from its file
   return file.empty() ? nullptr : TTF_OpenFont(file.c_str(), kStockFontPixels);
 }
 

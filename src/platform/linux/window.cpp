@@ -14,10 +14,11 @@ namespace {
 constexpr COLORREF kDialogFace = 0x00F0F0F0;
 
 // Every window ever created. A destroyed window stays here, marked, so that a
-// stale handle is recognised instead of followed.
-std::vector<HWND> windows;
+// stale handle is recognised instead of followed. Like the queue, it lives as
+// long as the process: nothing is released on the way out.
+std::vector<HWND>& windows = *new std::vector<HWND>;
 
-std::deque<MSG> posted;
+std::deque<MSG>& posted = *new std::deque<MSG>;
 bool quitPosted = false;
 int quitCode = 0;
 
@@ -52,11 +53,18 @@ void AttachClientRaster(HDC dc, HWND window) {
 }
 
 bool EnsureVideo() {
+  attachClientRaster = AttachClientRaster;
   if (SDL_WasInit(SDL_INIT_VIDEO) != 0) return true;
   // Signals end the process as they would any other; they are no messages.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  attachClientRaster = AttachClientRaster;
-  return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  // SDL falls back to drawing off screen when there is no display; a window
+  // nobody can see or close would keep the process waiting for ever.
+  if (std::strcmp(SDL_GetCurrentVideoDriver(), "offscreen") == 0) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return false;
+  }
+  return true;
 }
 
 // Sizes the client raster to the window's pixels; a new raster starts white.

@@ -1,0 +1,57 @@
+// The whole start-up: the file named on the command line is loaded before
+// the window exists, the window is shown with the title caption, and closing
+// it ends the loop with the exit code 0.
+#include <gtest/gtest.h>
+
+#include "loaded_image.h"
+#include "window_driver.h"
+
+namespace {
+
+struct AtShow {
+  bool seen = false;
+  bool imageLoaded = false;
+  std::int32_t width = 0;
+  std::string caption;
+} atShow;
+
+// Watches SDL's events: when the viewer window appears, notes what start-up
+// did so far and has the desktop close the window.
+int CloseWhenShown(void*, SDL_Event* event) {
+  if (event->type != SDL_WINDOWEVENT || event->window.event != SDL_WINDOWEVENT_SHOWN || atShow.seen) return 1;
+  atShow.seen = true;
+  atShow.imageLoaded = CurrentImage.surfaceDc != nullptr;
+  atShow.width = CurrentImage.width;
+  atShow.caption = Caption(mainDialog);
+  SDL_Event close{};
+  close.type = SDL_WINDOWEVENT;
+  close.window.event = SDL_WINDOWEVENT_CLOSE;
+  close.window.windowID = event->window.windowID;
+  SDL_PushEvent(&close);
+  return 1;
+}
+
+TEST_F(LoaderTest, WinMainLoadsTheNamedFileShowsTheWindowAndEndsWithZeroWhenClosed) {
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0);
+  SDL_AddEventWatch(CloseWhenShown, nullptr);
+  BmpFile file = TwoByTwo24();
+  file.width = 1;
+  file.pixels = {0, 0, 255, 0, 0, 0, 255, 0};  // 1 x 2: two red pixels
+  std::string commandLine(1, '"');
+  commandLine += WriteTempFile(file.Bytes(), "named on the command line.bmp");
+  commandLine += '"';
+
+  const int exitCode = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.data(), SW_SHOWNORMAL);
+  SDL_DelEventWatch(CloseWhenShown, nullptr);
+
+  EXPECT_EQ(exitCode, 0);
+  EXPECT_TRUE(atShow.seen);
+  EXPECT_TRUE(atShow.imageLoaded);
+  EXPECT_EQ(atShow.width, 1);
+  EXPECT_EQ(atShow.caption, "Rastelle ver 0.1");
+  EXPECT_NE(mainDialog, nullptr);
+  EXPECT_FALSE(IsWindow(mainDialog));  // destroyed; the handle stays
+  mainDialog = nullptr;
+}
+
+}  // namespace
