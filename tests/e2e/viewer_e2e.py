@@ -274,7 +274,7 @@ class ViewerTestCase(unittest.TestCase):
 
 class StartWithFile(ViewerTestCase):
     def test_shows_the_file_fitted_with_the_zoom_caption_and_exits_0(self):
-        picture = Picture("start.bmp", 97, 50, (RED, GREEN, BLUE, ORANGE))
+        picture = Picture("start file.bmp", 97, 50, (RED, GREEN, BLUE, ORANGE))
         viewer = self.start_viewer(picture.path)
         self.assert_fitted(viewer, picture)
         self.assertTrue(viewer.caption().endswith(b" %\n"), viewer.caption())
@@ -375,7 +375,8 @@ class Drops(ViewerTestCase):
 
     def test_drops_load_the_first_file_and_failures_show_the_error_caption(self):
         first = Picture("drop-first.bmp", 60, 80, (PURPLE, TEAL, OLIVE, PINK))
-        second = Picture("drop-second.bmp", 80, 40, (RED, GREEN, BLUE, ORANGE))
+        # A blank and non-ASCII letters travel percent-encoded in the URI list.
+        second = Picture("二枚目 drop.bmp", 80, 40, (RED, GREEN, BLUE, ORANGE))
         not_a_bitmap = os.path.join(SESSION.work, "notes.txt")
         with open(not_a_bitmap, "w") as out:
             out.write("BM is not enough to make a bitmap\n")
