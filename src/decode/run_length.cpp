@@ -3,7 +3,10 @@
 // (both halves in turn at 4 bits), a count of 0 with a value of 3 or more
 // copies that many indexes, and (0, 0), (0, 1), (0, 2) are end of line, end of
 // bitmap and delta. A run that reaches the width ends its row; an end of line
-// right after such an automatic row end belongs to the row just finished.
+// right after such an automatic row end belongs to the row just finished. A
+// delta only moves: it never ends a row, so a run after a delta to the edge
+// lands beyond it. An item that does not lie whole inside the data is not
+// drawn, and decoding stops there.
 #include "../loader/bitmap_loader.h"
 #include "raster.h"
 #include "renderers.h"
@@ -42,12 +45,15 @@ class RunLengthWalk {
         const std::uint8_t down = stream_[o + 1];
         o += 2;
         if (down != 0 && !NextRows(down, x_)) return;
+        continue;
       } else {
+        // The index bytes, then one skipped byte if they are odd in number:
+        // items start at even offsets.
         const std::size_t bytes = (std::size_t{value} * BitsPerIndex + 7) / 8;
-        if (stream_.size() - o < bytes) return;
+        const std::size_t item = bytes + bytes % 2;
+        if (stream_.size() - o < item) return;
         DrawAbsolute(stream_.data() + o, value);
-        o += bytes + bytes % 2;
-        if (o > stream_.size()) o = stream_.size();
+        o += item;
       }
       if (x_ >= width_) {
         NextRows(1);

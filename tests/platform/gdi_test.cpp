@@ -1,6 +1,9 @@
 // The drawing part of the layer: the effects the loader and renderers rely on.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <vector>
+
 #include "platform/win32.h"
 
 namespace {
@@ -102,6 +105,58 @@ TEST(Gdi, ScreenContextDrawsNothing) {
   EXPECT_EQ(SetPixel(screen, 0, 0, 0xFF), CLR_INVALID);
   EXPECT_EQ(GetPixel(screen, 0, 0), CLR_INVALID);
   ReleaseDC(nullptr, screen);
+}
+
+// Large rasters and blocks reuse the memory of those given back before them;
+// what they hand out must look fresh and be usable to its last byte.
+TEST(Gdi, LargeBitmapAfterAnotherStartsZeroFilled) {
+  struct Size {
+    int width, height;
+  };
+  // The same size, a smaller one, a larger one, and one just above 2 MiB.
+  const Size sizes[] = {{1024, 700}, {1024, 700}, {1024, 600}, {1024, 900}, {1024, 513}};
+  for (const Size& size : sizes) {
+    SCOPED_TRACE(testing::Message() << size.width << " x " << size.height);
+    MemoryContext m;
+    HBITMAP bitmap = CreateCompatibleBitmap(m.screen, size.width, size.height);
+    ASSERT_NE(bitmap, nullptr);
+    SelectObject(m.dc, bitmap);
+    bool zero = true;
+    for (int y = 0; y < size.height; ++y) {
+      for (int x = 0; x < size.width; ++x) {
+        zero = zero && GetPixel(m.dc, x, y) == 0;
+        SetPixel(m.dc, x, y, 0x00FFFFFF);  // leaves stale pixels for the next one
+      }
+    }
+    EXPECT_TRUE(zero);
+    DeleteDC(m.dc);
+    m.dc = CreateCompatibleDC(m.screen);
+    EXPECT_TRUE(DeleteObject(bitmap));
+  }
+}
+
+TEST(Gdi, LargeBlocksAreUsableWholeWhateverCameBefore) {
+  const std::size_t sizes[] = {
+      std::size_t{8} << 20, std::size_t{3} << 20, std::size_t{9} << 20, 100, 2097152 - 64, 2097152,
+      std::size_t{5} << 20};
+  std::vector<std::uint8_t*> held;
+  for (std::size_t size : sizes) {
+    SCOPED_TRACE(size);
+    auto* block = static_cast<std::uint8_t*>(AllocateLargeBlock(size));
+    ASSERT_NE(block, nullptr);
+    std::memset(block, 0xA5, size);
+    EXPECT_EQ(block[0], 0xA5);
+    EXPECT_EQ(block[size - 1], 0xA5);
+    // Every other block stays allocated while the next ones are made.
+    if (held.size() % 2 == 0) {
+      held.push_back(block);
+    } else {
+      FreeLargeBlock(block);
+      held.push_back(nullptr);
+    }
+  }
+  for (std::uint8_t* block : held) FreeLargeBlock(block);
+  FreeLargeBlock(nullptr);
 }
 
 }  // namespace

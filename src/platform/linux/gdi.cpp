@@ -11,26 +11,90 @@ namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
-// Zero-filled memory straight from the kernel, aligned to a huge page and
-// marked for transparent huge pages, so that the first touch of a large raster
-// costs one fault per 2 MiB instead of one per 4 KiB.
-void* MapZeroed(std::size_t bytes) {
-  const std::size_t span = bytes + kHugePage;
+// Large blocks are mappings of whole huge pages, aligned to a huge page and
+// marked for transparent huge pages, so that a first touch costs one fault per
+// 2 MiB instead of one per 4 KiB.
+std::size_t MappedSize(std::size_t bytes) { return (bytes + kHugePage - 1) & ~(kHugePage - 1); }
+
+void* MapHugePages(std::size_t size) {
+  const std::size_t span = size + kHugePage;
   void* base = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (base == MAP_FAILED) return nullptr;
   const auto start = reinterpret_cast<std::uintptr_t>(base);
   const std::uintptr_t aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
   const std::size_t head = aligned - start;
-  const std::size_t used = (bytes + 4095) & ~std::size_t{4095};
   if (head != 0) munmap(base, head);
-  if (span - head > used) munmap(reinterpret_cast<void*>(aligned + used), span - head - used);
-  madvise(reinterpret_cast<void*>(aligned), used, MADV_HUGEPAGE);
+  if (span - head > size) munmap(reinterpret_cast<void*>(aligned + size), span - head - size);
+  madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
   return reinterpret_cast<void*>(aligned);
 }
 
-void UnmapZeroed(void* block, std::size_t bytes) {
-  munmap(block, (bytes + 4095) & ~std::size_t{4095});
+// Mappings given back are kept for the next request instead of returning to
+// the kernel. Fresh pages cost the kernel a clearing pass and a fault each at
+// first touch, and that first touch, not the decoding, dominated loading large
+// images; the viewer releases the shown image just before it loads the next
+// one, so the next load takes over its memory. At most two are kept (a raster
+// and a file body); a request takes the smallest that is large enough and
+// gives back what it does not need, and a request that none can serve gives
+// back the smaller ones, so no more is held than the latest images needed.
+struct Spare {
+  void* block;
+  std::size_t size;  // a multiple of kHugePage
+};
+Spare spares[2];
+
+void KeepSpare(void* block, std::size_t size) {
+  for (Spare& spare : spares) {
+    if (spare.block == nullptr) {
+      spare = {block, size};
+      return;
+    }
+  }
+  // Full: the older one goes.
+  munmap(spares[0].block, spares[0].size);
+  spares[0] = spares[1];
+  spares[1] = {block, size};
 }
+
+// A mapping of size bytes: a spare if one is large enough, else fresh pages.
+// reused tells which, since only fresh pages come zero-filled.
+void* TakeMapping(std::size_t size, bool& reused) {
+  Spare* best = nullptr;
+  for (Spare& spare : spares) {
+    if (spare.block != nullptr && spare.size >= size && (best == nullptr || spare.size < best->size))
+      best = &spare;
+  }
+  reused = best != nullptr;
+  if (best == nullptr) {
+    for (Spare& spare : spares) {
+      if (spare.block != nullptr) munmap(spare.block, spare.size);
+      spare = {};
+    }
+    return MapHugePages(size);
+  }
+  void* block = best->block;
+  if (best->size > size) munmap(static_cast<char*>(block) + size, best->size - size);
+  *best = {};
+  return block;
+}
+
+// Zero-filled raster memory: fresh pages come zeroed from the kernel, a
+// reused mapping is cleared here.
+void* MapZeroed(std::size_t bytes) {
+  bool reused = false;
+  void* block = TakeMapping(MappedSize(bytes), reused);
+  if (block != nullptr && reused) std::memset(block, 0, bytes);
+  return block;
+}
+
+void UnmapZeroed(void* block, std::size_t bytes) { KeepSpare(block, MappedSize(bytes)); }
+
+// Large blocks from AllocateLargeBlock carry their size in front of them.
+constexpr std::size_t kBlockHeader = 64;
+struct BlockHeader {
+  std::size_t size;  // of the whole allocation, header included
+  bool mapped;       // a mapping of huge pages, else from malloc
+};
 
 void ShowBitmap(HDC dc, HBITMAP bitmap) {
   dc->bitmap = bitmap;
@@ -148,11 +212,24 @@ COLORREF GetPixel(HDC dc, int x, int y) {
 }
 
 void* AllocateLargeBlock(std::size_t bytes) {
-  if (bytes < kHugePage) return std::malloc(bytes == 0 ? 1 : bytes);
-  void* block = nullptr;
-  if (posix_memalign(&block, kHugePage, bytes) != 0) return nullptr;
-  madvise(block, (bytes + 4095) & ~std::size_t{4095}, MADV_HUGEPAGE);
-  return block;
+  if (bytes > SIZE_MAX - kHugePage - kBlockHeader) return nullptr;
+  const std::size_t total = bytes + kBlockHeader;
+  const bool mapped = total >= kHugePage;
+  bool reused = false;
+  void* base = mapped ? TakeMapping(MappedSize(total), reused) : std::malloc(total);
+  if (base == nullptr) return nullptr;
+  auto* header = static_cast<BlockHeader*>(base);
+  *header = {mapped ? MappedSize(total) : total, mapped};
+  return static_cast<char*>(base) + kBlockHeader;
 }
 
-void FreeLargeBlock(void* block) { std::free(block); }
+void FreeLargeBlock(void* block) {
+  if (block == nullptr) return;
+  void* base = static_cast<char*>(block) - kBlockHeader;
+  const BlockHeader header = *static_cast<BlockHeader*>(base);
+  if (header.mapped) {
+    KeepSpare(base, header.size);
+  } else {
+    std::free(base);
+  }
+}
