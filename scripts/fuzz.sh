@@ -23,7 +23,7 @@ seeds="$build/seeds"
 corpus="$build/corpus"
 rm -rf "$seeds"
 mkdir -p "$seeds" "$corpus" "$findings"
-"$build/tools/bmpgen/bmpgen" --corpus "$seeds"
+"$build/tools/bmpgen/bmpgen" --corpus "$seeds" >/dev/null
 
 # Bounds of one input, which is at most 8 KiB. Whatever a file declares, its
 # load may cost the file, the surface and a small constant. A surface may be as
@@ -33,6 +33,7 @@ mkdir -p "$seeds" "$corpus" "$findings"
 # to 5 s here. Hence: resident memory up to that gigabyte plus the fuzzer's own
 # ~350 MiB (the sanitizer's quarantine included); no single allocation beyond
 # the largest surface; 10 s per input.
+before=$(find "$findings" -type f | wc -l)
 status=0
 "$build/fuzz/rastelle_loader_fuzzer" \
   -max_total_time="$seconds" \
@@ -42,10 +43,13 @@ status=0
   -max_len=8192 \
   -print_final_stats=1 \
   -artifact_prefix="$findings/" \
-  "$corpus" "$seeds" || status=$?
+  "$corpus" "$seeds" >"$build/fuzz.log" 2>&1 || status=$?
+grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::' "$build/fuzz.log" || true
 
-if ((status != 0)) || compgen -G "$findings/*" >/dev/null; then
-  echo "fuzz: findings in $findings (fuzzer exit status $status)" >&2
+found=$(($(find "$findings" -type f | wc -l) - before))
+if ((status != 0 || found != 0)); then
+  tail -n 60 "$build/fuzz.log" >&2
+  echo "fuzz: $found new finding(s) in $findings, fuzzer exit status $status; log in $build/fuzz.log" >&2
   exit 1
 fi
 echo "fuzz: no findings in $seconds s"

@@ -12,3 +12,8 @@ for preset in release sanitize; do
   echo "== $preset tests"
   ctest --preset "$preset"
 done
+
+# A short fuzz run over the loader and every renderer; a crash, a hang or a
+# memory blow-up fails the run.
+echo "== fuzz"
+scripts/fuzz.sh 60
