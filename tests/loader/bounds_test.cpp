@@ -3,12 +3,17 @@
 // the surface and a small constant. A load that walked what the file declares
 // instead of what it holds would run into the test's timeout; memory is
 // checked against the process's peak resident and peak mapped sizes.
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "loaded_image.h"
@@ -48,16 +53,21 @@ std::uint64_t SurfaceBytes(std::int64_t width, std::int64_t height) {
   return std::min<std::uint64_t>(w * h * 4, kMaxBitmapBytes);
 }
 
-// Loads bytes and checks that neither peak grew by more than the file, the
-// surface and the constant. Returns the load's result.
-int LoadWithinBounds(const ByteVector& bytes, std::uint64_t surfaceBytes) {
+// Runs load and checks that neither peak grew by more than allowed. Returns
+// the load's result.
+template <typename Load>
+int WithinBounds(std::uint64_t allowed, Load load) {
   const Peaks before = PeaksSoFar();
-  const int result = LoadBytes(bytes);
+  const int result = load();
   const Peaks after = PeaksSoFar();
-  const std::uint64_t allowed = bytes.size() + surfaceBytes + kSmallConstant;
   EXPECT_LE(after.resident - before.resident, allowed) << "resident bytes beyond the bound";
   EXPECT_LE(after.mapped - before.mapped, allowed) << "mapped bytes beyond the bound";
   return result;
+}
+
+// Loads bytes within the file, the surface and the constant.
+int LoadWithinBounds(const ByteVector& bytes, std::uint64_t surfaceBytes) {
+  return WithinBounds(bytes.size() + surfaceBytes + kSmallConstant, [&] { return LoadBytes(bytes); });
 }
 
 int LoadWithinBounds(const BmpFile& file) {
@@ -358,6 +368,58 @@ TEST_F(Bounds, SparsePixelsAllOverALargeSurface) {
     const BmpFile file = RunLengthFile(bitCount, 4096, 4096, Repeated({1, 0x11, 0, 2, 0, 32}, 3 * 1024));
     EXPECT_EQ(LoadWithinBounds(file), 0);
   }
+}
+
+// A file whose length cannot be known beforehand, a pipe, costs what arrives,
+// not what its header declares.
+TEST_F(Bounds, PipeCostsWhatArrives) {
+  struct Case {
+    const char* name;
+    std::optional<std::uint32_t> bfSize;
+    std::size_t pixelBytes;
+    int result;
+  };
+  const Case cases[] = {
+      {"the size it holds", {}, 16, 0},
+      {"a size it holds, 1 MiB", {}, 1 << 20, 0},
+      {"2 GiB declared", 0x80000000u, 16, -1},
+      {"4 GiB declared", 0xFFFFFFE0u, 16, -1},
+      {"4 GiB declared, 1 MiB held", 0xFFFFFFE0u, 1 << 20, -1},
+  };
+  const std::string path = WriteTempFile({}, "pipe.bmp");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetCurrentImage();
+    BmpFile file = TwoByTwo24();
+    file.pixels.resize(c.pixelBytes);
+    file.bfSize = c.bfSize;
+    const ByteVector bytes = file.Bytes();
+    std::remove(path.c_str());
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    // The writer is another process, whose memory is not this one's.
+    const pid_t writer = fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+      const int fd = open(path.c_str(), O_WRONLY);
+      for (std::size_t done = 0; fd >= 0 && done < bytes.size();) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+      }
+      _exit(0);
+    }
+    // A block that grows as data arrives may hold up to twice the data while
+    // its contents move to the next.
+    const int result = WithinBounds(3 * bytes.size() + SurfaceBytes(2, 2) + kSmallConstant,
+                                    [&] { return LoadBitmapFile(path.c_str()); });
+    waitpid(writer, nullptr, 0);
+    EXPECT_EQ(result, c.result);
+    if (c.result == 0) {
+      EXPECT_EQ(CurrentImage.fileBodySize, bytes.size() - 14);
+      EXPECT_EQ(SurfacePixels(), (Raster{{0xFF0000, 0xFFFFFF}, {0x0000FF, 0x00FF00}}));
+    }
+  }
+  std::remove(path.c_str());
 }
 
 }  // namespace
