@@ -21,3 +21,8 @@ echo "== windows tests (under Wine)"
 ctest --preset windows
 echo "== windows smoke test (under Wine)"
 timeout 900 scripts/wine-smoke.sh
+
+# A short fuzz run over the loader and every renderer; a crash, a hang or a
+# memory blow-up fails the run.
+echo "== fuzz"
+scripts/fuzz.sh 60

@@ -4,7 +4,9 @@
 #include "bitmap_loader.h"
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "../decode/renderers.h"
@@ -40,30 +42,70 @@ std::uint32_t HeaderField32(const std::uint8_t* header, std::size_t offset) {
 }
 
 // How many bytes the file holds after its header, so that a declared size far
-// beyond the file costs no allocation of that size. Unknown (a pipe, say): the
-// declared size is trusted.
-std::uint64_t BytesAfterFileHeader(const char* path, std::uint32_t declared) {
+// beyond the file costs no allocation of that size; nothing when that cannot
+// be known beforehand (a pipe, say).
+std::optional<std::uint64_t> BytesAfterFileHeader(const char* path) {
   std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return declared;
+  if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
   const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (error || size < bmp::kFileHeaderSize) return declared;
+  if (error || size < bmp::kFileHeaderSize) return std::nullopt;
   return size - bmp::kFileHeaderSize;
 }
 
+// The first block for a stream of unknown length; it doubles while data keeps
+// arriving.
+constexpr std::size_t kFirstBlock = std::size_t{64} << 10;
+
+// Reads at most limit bytes of a stream of unknown length into a new block
+// that grows with what arrives, so that a limit far beyond the data allocates
+// nothing of that size. Null when a block cannot be had.
+std::uint8_t* ReadGrowing(std::FILE* file, std::size_t limit, std::size_t* read) {
+  std::size_t capacity = limit < kFirstBlock ? limit : kFirstBlock;
+  auto* block = static_cast<std::uint8_t*>(AllocateLargeBlock(capacity));
+  if (block == nullptr) return nullptr;
+  std::size_t filled = 0;
+  for (;;) {
+    filled += std::fread(block + filled, 1, capacity - filled, file);
+    if (filled < capacity || capacity == limit) break;
+    const std::size_t grown = capacity > limit / 2 ? limit : capacity * 2;
+    auto* larger = static_cast<std::uint8_t*>(AllocateLargeBlock(grown));
+    if (larger == nullptr) {
+      FreeLargeBlock(block);
+      return nullptr;
+    }
+    std::memcpy(larger, block, filled);
+    FreeLargeBlock(block);
+    block = larger;
+    capacity = grown;
+  }
+  *read = filled;
+  return block;
+}
+
 // Reads the rest of the file into a new fileBody. The block holds no more than
-// the file has, however much the header declares.
+// the file has, however much the header declares: a file of known size is read
+// with one call into a block of the smaller of the two sizes, anything else in
+// growing blocks.
 int ReadFileBody(std::FILE* file, const char* path) {
   if (CurrentImage.fileBody != nullptr) FreeLargeBlock(CurrentImage.fileBody);
   CurrentImage.fileBody = nullptr;
   const std::uint32_t declared = CurrentImage.fileBodySize;
-  const std::uint64_t present = BytesAfterFileHeader(path, declared);
-  const std::size_t toRead = declared < present ? declared : static_cast<std::size_t>(present);
-  if (declared > kLargestAllocation ||
-      (CurrentImage.fileBody = static_cast<std::uint8_t*>(AllocateLargeBlock(toRead))) == nullptr) {
+  if (declared > kLargestAllocation) {
     TracePrint(kTraceAllocError);
     return -1;
   }
-  const std::size_t read = std::fread(CurrentImage.fileBody, 1, toRead, file);
+  std::size_t read = 0;
+  if (const std::optional<std::uint64_t> present = BytesAfterFileHeader(path)) {
+    const std::size_t toRead = declared < *present ? declared : static_cast<std::size_t>(*present);
+    CurrentImage.fileBody = static_cast<std::uint8_t*>(AllocateLargeBlock(toRead));
+    if (CurrentImage.fileBody != nullptr) read = std::fread(CurrentImage.fileBody, 1, toRead, file);
+  } else {
+    CurrentImage.fileBody = ReadGrowing(file, declared, &read);
+  }
+  if (CurrentImage.fileBody == nullptr) {
+    TracePrint(kTraceAllocError);
+    return -1;
+  }
   if (read != declared) {
     TracePrint(kTraceReadError2);
     TracePrint(kTraceBytesRead, static_cast<int>(read));
