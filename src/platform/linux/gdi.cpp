@@ -83,7 +83,7 @@ void* TakeMapping(std::size_t size, bool& reused) {
 void* MapZeroed(std::size_t bytes) {
   bool reused = false;
   void* block = TakeMapping(MappedSize(bytes), reused);
-  if (block != nullptr && reused) std::memset(block, 0, bytes);
+  if (block != nullptr && reused) madvise(block, MappedSize(bytes), MADV_DONTNEED);
   return block;
 }
 
