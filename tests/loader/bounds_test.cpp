@@ -328,8 +328,8 @@ TEST_F(Bounds, DeltasFarPastTheImage) {
   };
   const COLORREF i1 = Index(1), i2 = Index(2);
   const Case cases[] = {
-      {"right past the width ends the row",
-       {2, 1, 0, 2, 255, 0, 2, 2},
+      {"right past the width: the next run falls outside and ends the row",
+       {2, 1, 0, 2, 255, 0, 2, 2, 2, 2},
        {{0, 0, 0, 0}, {i2, i2, 0, 0}, {i1, i1, 0, 0}}},
       {"down past the last row ends the image",
        {2, 1, 0, 2, 0, 255, 2, 2, 2, 2, 2, 2},

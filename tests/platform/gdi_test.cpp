@@ -107,8 +107,9 @@ TEST(Gdi, ScreenContextDrawsNothing) {
   ReleaseDC(nullptr, screen);
 }
 
-// Large rasters and blocks reuse the memory of those given back before them;
-// what they hand out must look fresh and be usable to its last byte.
+// Large rasters and blocks made one after another, where the memory of one
+// given back may come back in the next, look fresh and are usable to their
+// last byte.
 TEST(Gdi, LargeBitmapAfterAnotherStartsZeroFilled) {
   struct Size {
     int width, height;

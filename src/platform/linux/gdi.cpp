@@ -29,65 +29,12 @@ void* MapHugePages(std::size_t size) {
   return reinterpret_cast<void*>(aligned);
 }
 
-// Mappings given back are kept for the next request instead of returning to
-// the kernel. Fresh pages cost the kernel a clearing pass and a fault each at
-// first touch, and that first touch, not the decoding, dominated loading large
-// images; the viewer releases the shown image just before it loads the next
-// one, so the next load takes over its memory. At most two are kept (a raster
-// and a file body); a request takes the smallest that is large enough and
-// gives back what it does not need, and a request that none can serve gives
-// back the smaller ones, so no more is held than the latest images needed.
-struct Spare {
-  void* block;
-  std::size_t size;  // a multiple of kHugePage
-};
-Spare spares[2];
+// Fresh mappings come zero-filled from the kernel, and only the pages that
+// are drawn on ever become resident, so a file declaring a large surface costs
+// what it draws.
+void* MapZeroed(std::size_t bytes) { return MapHugePages(MappedSize(bytes)); }
 
-void KeepSpare(void* block, std::size_t size) {
-  for (Spare& spare : spares) {
-    if (spare.block == nullptr) {
-      spare = {block, size};
-      return;
-    }
-  }
-  // Full: the older one goes.
-  munmap(spares[0].block, spares[0].size);
-  spares[0] = spares[1];
-  spares[1] = {block, size};
-}
-
-// A mapping of size bytes: a spare if one is large enough, else fresh pages.
-// reused tells which, since only fresh pages come zero-filled.
-void* TakeMapping(std::size_t size, bool& reused) {
-  Spare* best = nullptr;
-  for (Spare& spare : spares) {
-    if (spare.block != nullptr && spare.size >= size && (best == nullptr || spare.size < best->size))
-      best = &spare;
-  }
-  reused = best != nullptr;
-  if (best == nullptr) {
-    for (Spare& spare : spares) {
-      if (spare.block != nullptr) munmap(spare.block, spare.size);
-      spare = {};
-    }
-    return MapHugePages(size);
-  }
-  void* block = best->block;
-  if (best->size > size) munmap(static_cast<char*>(block) + size, best->size - size);
-  *best = {};
-  return block;
-}
-
-// Zero-filled raster memory: fresh pages come zeroed from the kernel, a
-// reused mapping is cleared here.
-void* MapZeroed(std::size_t bytes) {
-  bool reused = false;
-  void* block = TakeMapping(MappedSize(bytes), reused);
-  if (block != nullptr && reused) madvise(block, MappedSize(bytes), MADV_DONTNEED);
-  return block;
-}
-
-void UnmapZeroed(void* block, std::size_t bytes) { KeepSpare(block, MappedSize(bytes)); }
+void UnmapZeroed(void* block, std::size_t bytes) { munmap(block, MappedSize(bytes)); }
 
 // Large blocks from AllocateLargeBlock carry their size in front of them.
 constexpr std::size_t kBlockHeader = 64;
@@ -215,8 +162,7 @@ void* AllocateLargeBlock(std::size_t bytes) {
   if (bytes > SIZE_MAX - kHugePage - kBlockHeader) return nullptr;
   const std::size_t total = bytes + kBlockHeader;
   const bool mapped = total >= kHugePage;
-  bool reused = false;
-  void* base = mapped ? TakeMapping(MappedSize(total), reused) : std::malloc(total);
+  void* base = mapped ? MapHugePages(MappedSize(total)) : std::malloc(total);
   if (base == nullptr) return nullptr;
   auto* header = static_cast<BlockHeader*>(base);
   *header = {mapped ? MappedSize(total) : total, mapped};
@@ -228,7 +174,7 @@ void FreeLargeBlock(void* block) {
   void* base = static_cast<char*>(block) - kBlockHeader;
   const BlockHeader header = *static_cast<BlockHeader*>(base);
   if (header.mapped) {
-    KeepSpare(base, header.size);
+    munmap(base, header.size);
   } else {
     std::free(base);
   }
