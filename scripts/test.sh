@@ -6,19 +6,39 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
+# Every ctest run's counts add up to the closing line.
+passed=0
+failed=0
+count() {
+  local line
+  line=$(grep -E '[0-9]+ tests failed out of [0-9]+' "$1" | tail -n 1)
+  local total=${line##* out of }
+  local bad=${line#*, }
+  bad=${bad%% tests failed*}
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
+}
+run_ctest() {
+  local log
+  log=$(mktemp)
+  ctest --preset "$1" | tee "$log"
+  count "$log"
+  rm -f "$log"
+}
+
 for preset in release sanitize; do
   echo "== $preset build"
   cmake --preset "$preset"
   cmake --build --preset "$preset"
   echo "== $preset tests"
-  ctest --preset "$preset"
+  run_ctest "$preset"
 done
 
 echo "== windows build"
 cmake --preset windows
 cmake --build --preset windows
 echo "== windows tests (under Wine)"
-ctest --preset windows
+run_ctest windows
 echo "== windows smoke test (under Wine)"
 timeout 900 scripts/wine-smoke.sh
 
@@ -26,3 +46,5 @@ timeout 900 scripts/wine-smoke.sh
 # memory blow-up fails the run.
 echo "== fuzz"
 scripts/fuzz.sh 60
+
+echo "tests: $passed passed, $failed failed"
