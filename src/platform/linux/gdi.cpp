@@ -3,6 +3,8 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
+
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -29,12 +31,98 @@ void* MapHugePages(std::size_t size) {
   return reinterpret_cast<void*>(aligned);
 }
 
-// Fresh mappings come zero-filled from the kernel, and only the pages that
-// are drawn on ever become resident, so a file declaring a large surface costs
-// what it draws.
-void* MapZeroed(std::size_t bytes) { return MapHugePages(MappedSize(bytes)); }
+// Mappings given back are kept for the next request instead of returning to
+// the kernel at once. The viewer releases the shown image just before it loads
+// the next one; pages the kernel has just had back may be handed on (to the
+// host of a virtual machine, say) and then cost far more at their next first
+// touch than pages kept in place. At most two are kept (a raster and a file
+// body). A request takes the smallest that is large enough and gives back what
+// it does not need. A request that none can serve, and any small one, gives
+// back what is kept, so nothing is held for long.
+struct Spare {
+  void* block;
+  std::size_t size;  // a multiple of kHugePage
+};
+Spare spares[2];
 
-void UnmapZeroed(void* block, std::size_t bytes) { munmap(block, MappedSize(bytes)); }
+void KeepSpare(void* block, std::size_t size) {
+  for (Spare& spare : spares) {
+    if (spare.block == nullptr) {
+      spare = {block, size};
+      return;
+    }
+  }
+  // Full: the older one goes.
+  munmap(spares[0].block, spares[0].size);
+  spares[0] = spares[1];
+  spares[1] = {block, size};
+}
+
+void ReleaseSpares() {
+  for (Spare& spare : spares) {
+    if (spare.block != nullptr) munmap(spare.block, spare.size);
+    spare = {};
+  }
+}
+
+// A mapping of size bytes: a spare if one is large enough, else fresh pages.
+// reused tells which, since only fresh pages come zero-filled.
+void* TakeMapping(std::size_t size, bool& reused) {
+  Spare* best = nullptr;
+  for (Spare& spare : spares) {
+    if (spare.block != nullptr && spare.size >= size && (best == nullptr || spare.size < best->size))
+      best = &spare;
+  }
+  reused = best != nullptr;
+  if (best == nullptr) {
+    ReleaseSpares();
+    return MapHugePages(size);
+  }
+  void* block = best->block;
+  if (best->size > size) munmap(static_cast<char*>(block) + size, best->size - size);
+  *best = {};
+  return block;
+}
+
+// Clears the pages of a kept mapping that are resident; the others have never
+// been touched since the kernel mapped them, or were discarded, and read as
+// zeros already. Clearing in place keeps the pages the last image drew on, and
+// costs no more than that image did.
+void ClearResidentPages(void* block, std::size_t size) {
+  constexpr std::size_t kPage = 4096;
+  constexpr std::size_t kWindowPages = 16384;  // 64 MiB looked at a time
+  unsigned char resident[kWindowPages];
+  auto* bytes = static_cast<unsigned char*>(block);
+  for (std::size_t offset = 0; offset < size; offset += kWindowPages * kPage) {
+    const std::size_t span = std::min(size - offset, kWindowPages * kPage);
+    const std::size_t pages = span / kPage;
+    if (mincore(bytes + offset, span, resident) != 0) {
+      std::memset(bytes + offset, 0, span);
+      continue;
+    }
+    for (std::size_t page = 0; page < pages;) {
+      if ((resident[page] & 1) == 0) {
+        ++page;
+        continue;
+      }
+      const std::size_t first = page;
+      while (page < pages && (resident[page] & 1) != 0) ++page;
+      std::memset(bytes + offset + first * kPage, 0, (page - first) * kPage);
+    }
+  }
+}
+
+// Zero-filled memory of whole huge pages: fresh pages come zeroed from the
+// kernel, and a kept mapping is cleared where it holds anything.
+void* MapZeroed(std::size_t bytes) {
+  bool reused = false;
+  const std::size_t size = MappedSize(bytes);
+  void* block = TakeMapping(size, reused);
+  if (block != nullptr && reused) ClearResidentPages(block, size);
+  return block;
+}
+
+void UnmapZeroed(void* block, std::size_t bytes) { KeepSpare(block, MappedSize(bytes)); }
 
 // Large blocks from AllocateLargeBlock carry their size in front of them.
 constexpr std::size_t kBlockHeader = 64;
@@ -93,6 +181,7 @@ HBITMAP CreateCompatibleBitmap(HDC, int width, int height) {
   const std::size_t h = height == 0 ? 1 : static_cast<std::size_t>(height);
   if (w > kMaxBitmapBytes / 4 / h) return nullptr;
   const std::size_t bytes = w * h * 4;
+  if (bytes < kHugePage) ReleaseSpares();
   void* pixels = bytes >= kHugePage ? MapZeroed(bytes) : std::calloc(1, bytes);
   if (pixels == nullptr) return nullptr;
   auto* bitmap = new (std::nothrow)
@@ -162,7 +251,9 @@ void* AllocateLargeBlock(std::size_t bytes) {
   if (bytes > SIZE_MAX - kHugePage - kBlockHeader) return nullptr;
   const std::size_t total = bytes + kBlockHeader;
   const bool mapped = total >= kHugePage;
-  void* base = mapped ? MapHugePages(MappedSize(total)) : std::malloc(total);
+  bool reused = false;
+  if (!mapped) ReleaseSpares();
+  void* base = mapped ? TakeMapping(MappedSize(total), reused) : std::malloc(total);
   if (base == nullptr) return nullptr;
   auto* header = static_cast<BlockHeader*>(base);
   *header = {mapped ? MappedSize(total) : total, mapped};
@@ -174,7 +265,7 @@ void FreeLargeBlock(void* block) {
   void* base = static_cast<char*>(block) - kBlockHeader;
   const BlockHeader header = *static_cast<BlockHeader*>(base);
   if (header.mapped) {
-    munmap(base, header.size);
+    KeepSpare(base, header.size);
   } else {
     std::free(base);
   }

@@ -162,7 +162,10 @@ constexpr int kMaxSampleRows = 2;
 
 // Large blocks (file bodies) are backed by transparent huge pages where the
 // kernel offers them, which makes their first touch far cheaper. Freed with
-// FreeLargeBlock (null does nothing).
+// FreeLargeBlock (null does nothing). The memory of a freed block or deleted
+// large bitmap is kept for the next large request, so that loading one image
+// after another takes over pages already in place; at most two are kept, and
+// a small request gives them back.
 void* AllocateLargeBlock(std::size_t bytes);
 void FreeLargeBlock(void* block);
 
