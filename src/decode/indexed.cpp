@@ -23,11 +23,9 @@ void DrawPacked(HDC surface, Bytes pixels, std::int32_t height, std::uint32_t wi
 }
 
 template <unsigned BitsPerPixel, unsigned EntrySize>
-void DrawThroughPalette(HDC surface, Bytes pixels, Bytes palette, std::int32_t height,
-                        std::uint32_t width) {
+void DrawThroughPalette(HDC surface, Bytes pixels, Bytes palette, std::int32_t height, std::uint32_t width) {
   const Palette<EntrySize> entries(palette);
-  DrawPacked<BitsPerPixel>(surface, pixels, height, width,
-                           [&](unsigned index) { return entries[index]; });
+  DrawPacked<BitsPerPixel>(surface, pixels, height, width, [&](unsigned index) { return entries[index]; });
 }
 
 }  // namespace

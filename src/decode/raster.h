@@ -44,8 +44,7 @@ inline std::uint32_t ReadLe32(const std::uint8_t* p) {
 
 // Stored colours hold blue, green, red in that order.
 inline COLORREF ColourFromBgr(const std::uint8_t* p) {
-  return static_cast<COLORREF>(p[2]) | static_cast<COLORREF>(p[1]) << 8 |
-         static_cast<COLORREF>(p[0]) << 16;
+  return static_cast<COLORREF>(p[2]) | static_cast<COLORREF>(p[1]) << 8 | static_cast<COLORREF>(p[0]) << 16;
 }
 
 // A palette of 4-byte (RGBQUAD) or 3-byte (RGBTRIPLE) entries. An entry that
@@ -68,8 +67,8 @@ class Palette {
 // one to drawRow(y, row bytes, pixels in it). The last row the data reaches is
 // handed over with the pixels whose bytes it holds whole; nothing after it is.
 template <typename DrawRow>
-void ForEachStoredRow(Bytes pixels, std::int32_t height, std::uint32_t width,
-                      unsigned bitsPerPixel, DrawRow drawRow) {
+void ForEachStoredRow(Bytes pixels, std::int32_t height, std::uint32_t width, unsigned bitsPerPixel,
+                      DrawRow drawRow) {
   const RowOrder rows = RowsFromHeight(height);
   if (width == 0) return;
   const std::uint64_t rowBytes = RowBytes(width, bitsPerPixel);

@@ -19,8 +19,12 @@ template <unsigned BitsPerIndex>
 class RunLengthWalk {
  public:
   RunLengthWalk(HDC surface, Bytes stream, Bytes palette, std::int32_t height, std::uint32_t width)
-      : surface_(surface), stream_(stream), palette_(palette), rows_(RowsFromHeight(height)),
-        width_(width), y_(rows_.first) {}
+      : surface_(surface),
+        stream_(stream),
+        palette_(palette),
+        rows_(RowsFromHeight(height)),
+        width_(width),
+        y_(rows_.first) {}
 
   void Run() {
     if (width_ == 0) return;

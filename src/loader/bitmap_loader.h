@@ -7,15 +7,15 @@
 
 // The one record of the loaded image. All zero at process start.
 struct LoadedImage {
-  std::uint8_t* fileBody;       // the file from offset 14 on; freed by the next load
-  std::uint32_t fileBodySize;   // bfSize - 14, wrapping
-  std::uint32_t pixelOffset;    // bfOffBits - 14, wrapping: pixel data in fileBody
-  std::uint32_t headerSize;     // bcSize or biSize; 12 selects the core header
+  std::uint8_t* fileBody;      // the file from offset 14 on; freed by the next load
+  std::uint32_t fileBodySize;  // bfSize - 14, wrapping
+  std::uint32_t pixelOffset;   // bfOffBits - 14, wrapping: pixel data in fileBody
+  std::uint32_t headerSize;    // bcSize or biSize; 12 selects the core header
   std::int32_t width;
-  std::int32_t height;          // signed while the renderer runs, then non-negative
+  std::int32_t height;  // signed while the renderer runs, then non-negative
   std::uint32_t bitCount;
   std::uint32_t compression;
-  HDC surfaceDc;                // null while no image is shown
+  HDC surfaceDc;  // null while no image is shown
   HBITMAP surfaceBitmap;
 };
 

@@ -9,7 +9,7 @@ namespace bmp {
 
 // BITMAPFILEHEADER, read into a local buffer and not kept.
 constexpr std::size_t kFileHeaderSize = 14;
-constexpr std::size_t bfType = 0;     // "B", "M"
+constexpr std::size_t bfType = 0;  // "B", "M"
 constexpr std::size_t bfSize = 2;
 // bfReserved1 (6) and bfReserved2 (8) are not read.
 constexpr std::size_t bfOffBits = 10;

@@ -8,7 +8,8 @@ namespace {
 class Canvas {
  public:
   Canvas(int width, int height)
-      : screen_(GetDC(nullptr)), dc_(CreateCompatibleDC(screen_)),
+      : screen_(GetDC(nullptr)),
+        dc_(CreateCompatibleDC(screen_)),
         bitmap_(CreateCompatibleBitmap(screen_, width, height)) {
     SelectObject(dc_, bitmap_);
   }
@@ -42,8 +43,8 @@ TEST(Rgb555, Colours) {
 
 TEST(Rgb555, OddWidthRowsCarryTwoFillBytes) {
   // 3 x 2: the first stored row is 8 bytes and lands on y = 1.
-  const std::uint8_t data[] = {0x1F, 0, 0xE0, 0x03, 0x00, 0x7C, 0xAA, 0xAA,
-                               0x00, 0x7C, 0x1F, 0, 0xE0, 0x03, 0xAA, 0xAA};
+  const std::uint8_t data[] = {0x1F, 0,    0xE0, 0x03, 0x00, 0x7C, 0xAA, 0xAA,
+                               0x00, 0x7C, 0x1F, 0,    0xE0, 0x03, 0xAA, 0xAA};
   const COLORREF blue = 0xF80000, green = 0x00F800, red = 0x0000F8;
   for (int height : {2, -2}) {
     SCOPED_TRACE(height);
@@ -68,8 +69,8 @@ TEST(Rgb24, ColourIsBlueGreenRed) {
 
 TEST(Rgb32, FourthByteIgnoredAndNoFill) {
   // 3 x 2 top-down: the second row follows the first at once, at byte 12.
-  const std::uint8_t data[] = {0x10, 0x20, 0x30, 0x99, 1, 2, 3, 4, 5, 6, 7, 8,
-                               9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
+  const std::uint8_t data[] = {0x10, 0x20, 0x30, 0x99, 1,  2,  3,  4,  5,  6,  7,  8,
+                               9,    10,   11,   12,   13, 14, 15, 16, 17, 18, 19, 20};
   Canvas canvas(3, 2);
   DrawRgb32(canvas.dc(), Bytes(data), -2, 3);
   EXPECT_EQ(canvas.at(0, 0), 0x00102030u);

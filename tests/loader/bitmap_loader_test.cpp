@@ -78,7 +78,8 @@ TEST_F(Loader, FailuresAndTheirTraces) {
       {"reversed signature", reversed, {Cp932("BITMAPではありません\n")}},
       {"lower-case signature", lower, {Cp932("BITMAPではありません\n")}},
       {"bfSize beyond the file", tooLong.Bytes(), {Cp932("読み込みエラー2\n"), "%d\n"}},
-      {"bfSize below 14", tiny.Bytes(),
+      {"bfSize below 14",
+       tiny.Bytes(),
        {"%d byte\n", Cp932("%d 画像データまでのオフセット\n"), Cp932("メモリ確保エラー\n")}},
   };
   for (const Case& c : cases) {
@@ -158,7 +159,7 @@ TEST_F(Loader, LayoutsWithoutRendererLoadBlank) {
     std::uint16_t bitCount;
     std::uint32_t compression;
   };
-  const Case cases[] = {{4, 1}, {4, 3}, {8, 2}, {8, 3}, {16, 1}, {16, 2}, {32, 1},
+  const Case cases[] = {{4, 1},  {4, 3}, {8, 2}, {8, 3},  {16, 1}, {16, 2},   {32, 1},
                         {32, 2}, {0, 0}, {2, 0}, {15, 0}, {48, 0}, {65535, 3}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.bitCount << " bits, compression " << c.compression);

@@ -49,9 +49,15 @@ TEST(Gdi, BitmapSizes) {
     int expectedWidth, expectedHeight;
   };
   const Case cases[] = {
-      {0, 5, true, 1, 5},  {5, 0, true, 5, 1},        {0, 0, true, 1, 1},
-      {-1, 5, false, 0, 0}, {5, -1, false, 0, 0},     {16384, 16384, true, 16384, 16384},
-      {16385, 16384, false, 0, 0}, {3000000, 2000000, false, 0, 0}, {2147483647, 2147483647, false, 0, 0},
+      {0, 5, true, 1, 5},
+      {5, 0, true, 5, 1},
+      {0, 0, true, 1, 1},
+      {-1, 5, false, 0, 0},
+      {5, -1, false, 0, 0},
+      {16384, 16384, true, 16384, 16384},
+      {16385, 16384, false, 0, 0},
+      {3000000, 2000000, false, 0, 0},
+      {2147483647, 2147483647, false, 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);

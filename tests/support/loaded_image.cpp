@@ -25,7 +25,8 @@ Raster SurfacePixels() {
   if (dc == nullptr) return raster;
   for (std::size_t y = 0; y < dc->height; ++y) {
     std::vector<COLORREF> row;
-    for (std::size_t x = 0; x < dc->width; ++x) row.push_back(GetPixel(dc, static_cast<int>(x), static_cast<int>(y)));
+    for (std::size_t x = 0; x < dc->width; ++x)
+      row.push_back(GetPixel(dc, static_cast<int>(x), static_cast<int>(y)));
     raster.push_back(row);
   }
   return raster;

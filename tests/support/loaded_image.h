@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "loader/bitmap_loader.h"
 #include "bmp_builder.h"
+#include "loader/bitmap_loader.h"
 
 // Releases the surface and the file body, and zeroes CurrentImage, as at
 // process start.

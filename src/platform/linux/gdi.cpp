@@ -1,13 +1,12 @@
 // Device contexts, bitmaps and brushes of the drawing part.
-#include "../win32.h"
-
 #include <sys/mman.h>
 
 #include <algorithm>
-
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+#include "../win32.h"
 
 namespace {
 
@@ -184,9 +183,13 @@ HBITMAP CreateCompatibleBitmap(HDC, int width, int height) {
   if (bytes < kHugePage) ReleaseSpares();
   void* pixels = bytes >= kHugePage ? MapZeroed(bytes) : std::calloc(1, bytes);
   if (pixels == nullptr) return nullptr;
-  auto* bitmap = new (std::nothrow)
-      HBITMAP__{GdiKind::Bitmap, static_cast<std::int32_t>(w), static_cast<std::int32_t>(h),
-                static_cast<std::uint32_t*>(pixels), bytes, false, false};
+  auto* bitmap = new (std::nothrow) HBITMAP__{GdiKind::Bitmap,
+                                              static_cast<std::int32_t>(w),
+                                              static_cast<std::int32_t>(h),
+                                              static_cast<std::uint32_t*>(pixels),
+                                              bytes,
+                                              false,
+                                              false};
   if (bitmap == nullptr) {
     if (bytes >= kHugePage) {
       UnmapZeroed(pixels, bytes);

@@ -76,12 +76,12 @@ using HGDIOBJ = void*;
 // height mirror that raster so SetPixel needs no further lookup.
 struct HDC__ {
   std::uint32_t* pixels;
-  std::size_t width;   // size_t, not a 32-bit type, so stores to pixels
-  std::size_t height;  // cannot alias it and the bounds stay in registers
-  HBITMAP bitmap;         // selected bitmap, memory contexts only
-  HBRUSH brush;           // selected brush; null is the stock white brush
-  HWND window;            // the window a context from GetDC belongs to
-  bool memory;            // made by CreateCompatibleDC
+  std::size_t width;         // size_t, not a 32-bit type, so stores to pixels
+  std::size_t height;        // cannot alias it and the bounds stay in registers
+  HBITMAP bitmap;            // selected bitmap, memory contexts only
+  HBRUSH brush;              // selected brush; null is the stock white brush
+  HWND window;               // the window a context from GetDC belongs to
+  bool memory;               // made by CreateCompatibleDC
   std::uint32_t stockPixel;  // the 1 x 1 default bitmap's pixel
   HBITMAP__ stockBitmap;
 };
