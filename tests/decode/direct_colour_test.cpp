@@ -1,31 +1,8 @@
 // 16-bit 5-5-5, 24-bit and 32-bit pixels: colours, strides and row order.
+#include "canvas.h"
 #include "decode/renderers.h"
-#include "loaded_image.h"
 
 namespace {
-
-// A surface of the given size to draw on directly.
-class Canvas {
- public:
-  Canvas(int width, int height)
-      : screen_(GetDC(nullptr)),
-        dc_(CreateCompatibleDC(screen_)),
-        bitmap_(CreateCompatibleBitmap(screen_, width, height)) {
-    SelectObject(dc_, bitmap_);
-  }
-  ~Canvas() {
-    DeleteDC(dc_);
-    DeleteObject(bitmap_);
-    ReleaseDC(nullptr, screen_);
-  }
-  HDC dc() const { return dc_; }
-  COLORREF at(int x, int y) const { return GetPixel(dc_, x, y); }
-
- private:
-  HDC screen_;
-  HDC dc_;
-  HBITMAP bitmap_;
-};
 
 TEST(Rgb555, Colours) {
   const std::pair<std::uint16_t, COLORREF> cases[] = {
@@ -91,6 +68,7 @@ TEST(Rgb24, RowStrideByWidth) {
     DrawRgb24(canvas.dc(), Bytes(data), 2, static_cast<std::uint32_t>(width));
     EXPECT_EQ(canvas.at(0, 0), 0x00110000u);
     EXPECT_EQ(canvas.at(0, 1), 0u);
+    EXPECT_EQ(canvas.at(width - 1, 1), 0u);
   }
 }
 
@@ -102,7 +80,7 @@ TEST(DirectColour, EmptyShapesDrawNothing) {
     for (auto draw : {DrawRgb555, DrawRgb24, DrawRgb32}) {
       Canvas canvas(2, 2);
       draw(canvas.dc(), Bytes(data), height, width);
-      EXPECT_EQ(canvas.at(0, 0) | canvas.at(1, 1) | canvas.at(0, 1) | canvas.at(1, 0), 0u);
+      EXPECT_EQ(canvas.pixels(), Raster(2, std::vector<COLORREF>(2, kUnwritten)));
     }
   }
 }
@@ -116,7 +94,7 @@ TEST(DirectColour, ShortDataDrawsInPart) {
   EXPECT_EQ(canvas.at(0, 1), 0x00010203u);
   EXPECT_EQ(canvas.at(1, 1), 0x00040506u);
   EXPECT_EQ(canvas.at(0, 0), 0x00070809u);
-  EXPECT_EQ(canvas.at(1, 0), 0u) << "the second pixel has only one of its bytes";
+  EXPECT_EQ(canvas.at(1, 0), kUnwritten) << "the second pixel has only one of its bytes";
 }
 
 }  // namespace
