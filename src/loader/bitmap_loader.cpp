@@ -3,11 +3,11 @@
 // one renderer its layout calls for.
 #include "bitmap_loader.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <optional>
-#include <system_error>
 
 #include "../decode/renderers.h"
 #include "bmp_format.h"
@@ -41,15 +41,20 @@ std::uint32_t HeaderField32(const std::uint8_t* header, std::size_t offset) {
          std::uint32_t{header[offset + 2]} << 16 | std::uint32_t{header[offset + 3]} << 24;
 }
 
-// How many bytes the file holds after its header, so that a declared size far
-// beyond the file costs no allocation of that size; nothing when that cannot
-// be known beforehand (a pipe, say).
-std::optional<std::uint64_t> BytesAfterFileHeader(const char* path) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
-  const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (error || size < bmp::kFileHeaderSize) return std::nullopt;
-  return size - bmp::kFileHeaderSize;
+// How many bytes the open file holds after its header, so that a declared size
+// far beyond the file costs no allocation of that size; nothing when that
+// cannot be known beforehand (a pipe, say). The open stream is asked, not its
+// path, which may name another file by now.
+std::optional<std::uint64_t> BytesAfterFileHeader(std::FILE* file) {
+#ifdef _WIN32
+  struct _stat64 status;
+  if (_fstat64(_fileno(file), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG) return std::nullopt;
+#else
+  struct stat status;
+  if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
+#endif
+  if (status.st_size < static_cast<decltype(status.st_size)>(bmp::kFileHeaderSize)) return std::nullopt;
+  return static_cast<std::uint64_t>(status.st_size) - bmp::kFileHeaderSize;
 }
 
 // The first block for a stream of unknown length; it doubles while data keeps
@@ -86,7 +91,7 @@ std::uint8_t* ReadGrowing(std::FILE* file, std::size_t limit, std::size_t* read)
 // the file has, however much the header declares: a file of known size is read
 // with one call into a block of the smaller of the two sizes, anything else in
 // growing blocks.
-int ReadFileBody(std::FILE* file, const char* path) {
+int ReadFileBody(std::FILE* file) {
   if (CurrentImage.fileBody != nullptr) FreeLargeBlock(CurrentImage.fileBody);
   CurrentImage.fileBody = nullptr;
   const std::uint32_t declared = CurrentImage.fileBodySize;
@@ -95,7 +100,7 @@ int ReadFileBody(std::FILE* file, const char* path) {
     return -1;
   }
   std::size_t read = 0;
-  if (const std::optional<std::uint64_t> present = BytesAfterFileHeader(path)) {
+  if (const std::optional<std::uint64_t> present = BytesAfterFileHeader(file)) {
     const std::size_t toRead = declared < *present ? declared : static_cast<std::size_t>(*present);
     CurrentImage.fileBody = static_cast<std::uint8_t*>(AllocateLargeBlock(toRead));
     if (CurrentImage.fileBody != nullptr) read = std::fread(CurrentImage.fileBody, 1, toRead, file);
@@ -257,7 +262,7 @@ int LoadBitmapFile(const char* path) {
   CurrentImage.pixelOffset = bfOffBits - static_cast<std::uint32_t>(bmp::kFileHeaderSize);
   CurrentImage.fileBodySize = bfSize - static_cast<std::uint32_t>(bmp::kFileHeaderSize);
 
-  const int read = ReadFileBody(file, path);
+  const int read = ReadFileBody(file);
   std::fclose(file);
   if (read != 0) return -1;
 
