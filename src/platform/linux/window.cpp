@@ -99,11 +99,10 @@ void PrepareSurface(const SDL_Surface& surface) {
 #ifdef MADV_POPULATE_WRITE
   static const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
   const auto first = reinterpret_cast<std::uintptr_t>(surface.pixels);
+  const auto last =
+      first + static_cast<std::uintptr_t>(surface.pitch) * static_cast<std::uintptr_t>(surface.h);
   const std::uintptr_t begin = first & ~(page - 1);
-  const std::uintptr_t end =
-      (first + static_cast<std::uintptr_t>(surface.pitch) * static_cast<std::uintptr_t>(surface.h) + page -
-       1) &
-      ~(page - 1);
+  const std::uintptr_t end = (last + page - 1) & ~(page - 1);
   if (surface.pixels != nullptr && end > begin) {
     madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
   }
