@@ -25,6 +25,7 @@
 
 #include "bitmap_writer.h"
 #include "loader/bitmap_loader.h"
+#include "platform/memory.h"
 
 namespace {
 
@@ -133,8 +134,9 @@ void ReleaseRastelleImage() {
   DeleteObject(CurrentImage.surfaceBitmap);
   CurrentImage.surfaceDc = nullptr;
   CurrentImage.surfaceBitmap = nullptr;
-  FreeLargeBlock(CurrentImage.fileBody);
+  FreeBlock(CurrentImage.fileBody, CurrentImage.fileBodyRead);
   CurrentImage.fileBody = nullptr;
+  CurrentImage.fileBodyRead = 0;
 }
 
 // One timed load with Rastelle; the first run also checks pixels and huge pages.

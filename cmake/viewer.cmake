@@ -34,10 +34,20 @@ add_custom_command(
 
 add_library(rastelle_window STATIC
   src/platform/linux/code_page.cpp
+  src/platform/linux/default_handling.cpp
+  src/platform/linux/dialog.cpp
+  src/platform/linux/dialog_template.cpp
   src/platform/linux/drop.cpp
+  src/platform/linux/events.cpp
+  src/platform/linux/framebuffer.cpp
+  src/platform/linux/icons.cpp
+  src/platform/linux/message_box.cpp
+  src/platform/linux/message_queue.cpp
+  src/platform/linux/paint_cycle.cpp
   src/platform/linux/resources.cpp
   src/platform/linux/text_out.cpp
-  src/platform/linux/window.cpp
+  src/platform/linux/video.cpp
+  src/platform/linux/window_registry.cpp
   ${RES_GEN}/resources.cpp)
 target_link_libraries(rastelle_window PUBLIC rastelle_core PkgConfig::VIEWER_DEPS)
 

@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // header; a file cut short or without the signature keeps the previous one.
   const bool readBody = size >= 14 && data[0] == 'B' && data[1] == 'M';
   if (readBody && CurrentImage.fileBody != nullptr) {
-    Require(CurrentImage.fileBodySize <= size - 14, "the body fits in the file");
+    Require(CurrentImage.fileBodyRead <= size - 14, "the body fits in the file");
   }
   // -2147483648 rows have no non-negative counterpart in 32 bits.
   if (result == 0) Require(CurrentImage.height >= 0 || CurrentImage.height == -2147483647 - 1, "height >= 0");

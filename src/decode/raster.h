@@ -5,11 +5,9 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 
+#include "../platform/little_endian.h"
 #include "../platform/win32.h"
-
-using Bytes = std::span<const std::uint8_t>;
 
 // Rows in stored order: bottom-up for a positive height, top-down otherwise.
 struct RowOrder {
@@ -32,15 +30,6 @@ inline std::uint64_t RowBytes(std::uint32_t width, unsigned bitsPerPixel) {
 
 // 0 to 3 fill bytes bring a stored row to a multiple of 4.
 inline std::uint64_t FillBytes(std::uint64_t rowBytes) { return (4 - rowBytes % 4) % 4; }
-
-inline std::uint32_t ReadLe16(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8;
-}
-
-inline std::uint32_t ReadLe32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 // Stored colours hold blue, green, red in that order.
 inline COLORREF ColourFromBgr(const std::uint8_t* p) {

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <span>
 
+#include "../platform/little_endian.h"
 #include "../platform/win32.h"
 
-using Bytes = std::span<const std::uint8_t>;
 using ColourMasks = std::span<const std::uint8_t, 12>;  // red, green, blue
 
 // Uncompressed palette layouts: 1 bit black and white, 4 and 8 bits through

@@ -7,7 +7,7 @@
 // delta only moves: it never ends a row, so a run after a delta to the edge
 // lands beyond it. An item that does not lie whole inside the data is not
 // drawn, and decoding stops there.
-#include "../loader/bitmap_loader.h"
+#include "../loader/trace.h"
 #include "raster.h"
 #include "renderers.h"
 

@@ -5,12 +5,15 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 
 #include "../decode/renderers.h"
+#include "../platform/little_endian.h"
+#include "../platform/memory.h"
 #include "bmp_format.h"
+#include "trace.h"
 #include "trace_texts.h"
 
 LoadedImage CurrentImage;
@@ -22,23 +25,18 @@ namespace {
 // file header's own 14 bytes, which wraps, can never be allocated.
 constexpr std::uint32_t kLargestAllocation = 0xFFFFFFE0u;
 
+// The bytes of fileBody that were read.
+Bytes Body() { return Bytes(CurrentImage.fileBody, CurrentImage.fileBodyRead); }
+
 // A little-endian field of fileBody; a field that lies past the end reads as 0.
 std::uint32_t BodyField(std::size_t offset, std::size_t size) {
-  if (offset > CurrentImage.fileBodySize || CurrentImage.fileBodySize - offset < size) return 0;
-  std::uint32_t value = 0;
-  for (std::size_t i = 0; i < size; ++i) value |= std::uint32_t{CurrentImage.fileBody[offset + i]} << (8 * i);
-  return value;
+  return LittleEndianReader(Body()).At(offset, size).value_or(0);
 }
 
 // The part of fileBody from offset to its end; empty when offset lies beyond it.
 Bytes BodyFrom(std::uint32_t offset) {
-  if (offset > CurrentImage.fileBodySize) return {};
-  return Bytes(CurrentImage.fileBody + offset, CurrentImage.fileBodySize - offset);
-}
-
-std::uint32_t HeaderField32(const std::uint8_t* header, std::size_t offset) {
-  return std::uint32_t{header[offset]} | std::uint32_t{header[offset + 1]} << 8 |
-         std::uint32_t{header[offset + 2]} << 16 | std::uint32_t{header[offset + 3]} << 24;
+  const Bytes body = Body();
+  return offset > body.size() ? Bytes() : body.subspan(offset);
 }
 
 // How many bytes the open file holds after its header, so that a declared size
@@ -61,61 +59,71 @@ std::optional<std::uint64_t> BytesAfterFileHeader(std::FILE* file) {
 // arriving.
 constexpr std::size_t kFirstBlock = std::size_t{64} << 10;
 
-// Reads at most limit bytes of a stream of unknown length into a new block
-// that grows with what arrives, so that a limit far beyond the data allocates
-// nothing of that size. Null when a block cannot be had.
-std::uint8_t* ReadGrowing(std::FILE* file, std::size_t limit, std::size_t* read) {
-  std::size_t capacity = limit < kFirstBlock ? limit : kFirstBlock;
-  auto* block = static_cast<std::uint8_t*>(AllocateLargeBlock(capacity));
-  if (block == nullptr) return nullptr;
+// A block of memory being filled from the file, and how much of it is.
+struct Filling {
+  std::uint8_t* block = nullptr;
+  std::size_t capacity = 0;
   std::size_t filled = 0;
+};
+
+// Reads up to limit bytes of a stream of unknown length into a block that grows
+// with what arrives, so that a limit far beyond the data allocates nothing of
+// that size. False when the block cannot grow.
+bool ReadGrowing(std::FILE* file, std::size_t limit, Filling& body) {
   for (;;) {
-    filled += std::fread(block + filled, 1, capacity - filled, file);
-    if (filled < capacity || capacity == limit) break;
-    const std::size_t grown = capacity > limit / 2 ? limit : capacity * 2;
-    auto* larger = static_cast<std::uint8_t*>(AllocateLargeBlock(grown));
-    if (larger == nullptr) {
-      FreeLargeBlock(block);
-      return nullptr;
-    }
-    std::memcpy(larger, block, filled);
-    FreeLargeBlock(block);
-    block = larger;
-    capacity = grown;
+    body.filled += std::fread(body.block + body.filled, 1, body.capacity - body.filled, file);
+    if (body.filled < body.capacity || body.capacity == limit) return true;
+    const std::size_t grown = body.capacity > limit / 2 ? limit : body.capacity * 2;
+    void* larger = ResizeBlock(body.block, body.capacity, grown);
+    if (larger == nullptr) return false;
+    body.block = static_cast<std::uint8_t*>(larger);
+    body.capacity = grown;
   }
-  *read = filled;
-  return block;
+}
+
+// Gives back what the block holds beyond what was read. False when the
+// system refuses even that.
+bool FitToFilled(Filling& body) {
+  if (body.filled == body.capacity) return true;
+  void* fitted = ResizeBlock(body.block, body.capacity, body.filled);
+  if (fitted == nullptr) return false;
+  body.block = static_cast<std::uint8_t*>(fitted);
+  body.capacity = body.filled;
+  return true;
 }
 
 // Reads the rest of the file into a new fileBody. The block holds no more than
 // the file has, however much the header declares: a file of known size is read
 // with one call into a block of the smaller of the two sizes, anything else in
-// growing blocks.
+// a growing block.
 int ReadFileBody(std::FILE* file) {
-  if (CurrentImage.fileBody != nullptr) FreeLargeBlock(CurrentImage.fileBody);
+  FreeBlock(CurrentImage.fileBody, CurrentImage.fileBodyRead);
   CurrentImage.fileBody = nullptr;
+  CurrentImage.fileBodyRead = 0;
   const std::uint32_t declared = CurrentImage.fileBodySize;
   if (declared > kLargestAllocation) {
     TracePrint(kTraceAllocError);
     return -1;
   }
-  std::size_t read = 0;
-  if (const std::optional<std::uint64_t> present = BytesAfterFileHeader(file)) {
-    const std::size_t toRead = declared < *present ? declared : static_cast<std::size_t>(*present);
-    CurrentImage.fileBody = static_cast<std::uint8_t*>(AllocateLargeBlock(toRead));
-    if (CurrentImage.fileBody != nullptr) read = std::fread(CurrentImage.fileBody, 1, toRead, file);
-  } else {
-    CurrentImage.fileBody = ReadGrowing(file, declared, &read);
-  }
-  if (CurrentImage.fileBody == nullptr) {
+  const std::optional<std::uint64_t> present = BytesAfterFileHeader(file);
+  Filling body;
+  body.capacity = present ? static_cast<std::size_t>(std::min<std::uint64_t>(declared, *present))
+                          : std::min<std::size_t>(declared, kFirstBlock);
+  body.block = static_cast<std::uint8_t*>(AllocateBlock(body.capacity));
+  bool allocated = body.block != nullptr;
+  if (allocated && present) body.filled = std::fread(body.block, 1, body.capacity, file);
+  if (allocated && !present) allocated = ReadGrowing(file, declared, body);
+  if (allocated) allocated = FitToFilled(body);
+  if (!allocated) {
+    FreeBlock(body.block, body.capacity);
     TracePrint(kTraceAllocError);
     return -1;
   }
-  if (read != declared) {
+  CurrentImage.fileBody = body.block;
+  CurrentImage.fileBodyRead = static_cast<std::uint32_t>(body.filled);
+  if (body.filled != declared) {
     TracePrint(kTraceReadError2);
-    TracePrint(kTraceBytesRead, static_cast<int>(read));
-    // Only the bytes that arrived are part of the body.
-    CurrentImage.fileBodySize = static_cast<std::uint32_t>(read);
+    TracePrint(kTraceBytesRead, static_cast<int>(body.filled));
     return -1;
   }
   return 0;
@@ -135,7 +143,7 @@ int ReadCoreHeader() {
   CurrentImage.width = static_cast<std::int32_t>(width);
   CurrentImage.height = static_cast<std::int32_t>(height);
   CurrentImage.bitCount = bitCount;
-  return CurrentImage.fileBodySize < bmp::kCoreHeaderSize ? -1 : 0;
+  return CurrentImage.fileBodyRead < bmp::kCoreHeaderSize ? -1 : 0;
 }
 
 // Interprets an info header of any size with the 40-byte layout; -1 for a
@@ -158,7 +166,7 @@ int ReadInfoHeader() {
   CurrentImage.width = static_cast<std::int32_t>(width);
   CurrentImage.height = static_cast<std::int32_t>(height);
   CurrentImage.bitCount = bitCount;
-  if (CurrentImage.fileBodySize < bmp::kInfoFieldsUsed) return -1;
+  if (CurrentImage.fileBodyRead < bmp::kInfoFieldsUsed) return -1;
   return compression > BI_BITFIELDS ? -1 : 0;
 }
 
@@ -231,16 +239,8 @@ void DrawImage() {
   }
 }
 
-}  // namespace
-
-TraceListener traceListener;
-
-int TracePrint(const char* format, ...) {
-  if (traceListener != nullptr) traceListener(format);
-  return 0;
-}
-
-int LoadBitmapFile(const char* path) {
+// The load itself: every step from opening the file to the drawn surface.
+int Load(const char* path) {
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) return -1;
 
@@ -255,8 +255,9 @@ int LoadBitmapFile(const char* path) {
     std::fclose(file);
     return -1;
   }
-  const std::uint32_t bfSize = HeaderField32(fileHeader, bmp::bfSize);
-  const std::uint32_t bfOffBits = HeaderField32(fileHeader, bmp::bfOffBits);
+  const LittleEndianReader fields(fileHeader);
+  const std::uint32_t bfSize = *fields.At(bmp::bfSize, 4);
+  const std::uint32_t bfOffBits = *fields.At(bmp::bfOffBits, 4);
   TracePrint(kTraceFileSize, bfSize);
   TracePrint(kTraceOffBits, bfOffBits);
   CurrentImage.pixelOffset = bfOffBits - static_cast<std::uint32_t>(bmp::kFileHeaderSize);
@@ -278,4 +279,14 @@ int LoadBitmapFile(const char* path) {
     CurrentImage.height = static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(CurrentImage.height));
   }
   return 0;
+}
+
+}  // namespace
+
+int LoadBitmapFile(const char* path) {
+  const int result = Load(path);
+  // Memory the last image left behind serves this load's allocations, and
+  // what they did not take goes back now.
+  ReleaseKeptBlocks();
+  return result;
 }

@@ -8,7 +8,8 @@
 // The one record of the loaded image. All zero at process start.
 struct LoadedImage {
   std::uint8_t* fileBody;      // the file from offset 14 on; freed by the next load
-  std::uint32_t fileBodySize;  // bfSize - 14, wrapping
+  std::uint32_t fileBodySize;  // bfSize - 14, wrapping: the size the file declares
+  std::uint32_t fileBodyRead;  // the bytes of fileBody actually read, its size
   std::uint32_t pixelOffset;   // bfOffBits - 14, wrapping: pixel data in fileBody
   std::uint32_t headerSize;    // bcSize or biSize; 12 selects the core header
   std::int32_t width;
@@ -29,15 +30,3 @@ extern HWND mainDialog;
 // the surface and draws the image into it. 0 when a surface was created
 // (also for layouts nothing draws), -1 on every failure.
 int LoadBitmapFile(const char* path);
-
-// The diagnostic trace: takes a printf format and its values, writes nothing
-// and returns 0.
-#if defined(__GNUC__)
-__attribute__((format(printf, 1, 2)))
-#endif
-int TracePrint(const char* format, ...);
-
-// Tests listen to the trace: null, or a function handed each format as it is
-// traced, unformatted.
-using TraceListener = void (*)(const char* format);
-extern TraceListener traceListener;

@@ -11,13 +11,7 @@
 // shellapi.h needs windows.h first.
 #include <shellapi.h>
 
-#include <cstdlib>
-
 #include "windows/cp932_text.h"
-
-// Large blocks (file bodies) come from the ordinary heap on Windows.
-inline void* AllocateLargeBlock(size_t bytes) { return std::malloc(bytes); }
-inline void FreeLargeBlock(void* block) { std::free(block); }
 #else
 #include "linux/user.h"
 #endif

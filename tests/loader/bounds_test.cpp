@@ -1,48 +1,31 @@
 // Hostile declarations. Whatever a file of n bytes declares, loading it takes
 // time in proportion to n and the pixels drawn, and memory within the file,
 // the surface and a small constant. A load that walked what the file declares
-// instead of what it holds would run into the test's timeout; memory is
-// checked against the process's peak resident and peak mapped sizes.
+// instead of what it holds would run into the test's timeout. Memory is
+// checked load by load: the resident peak is reset before each, and the
+// address space is capped for its duration, so a mapping beyond the bound
+// makes the load fail.
 #include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <optional>
 #include <string>
 
 #include "loaded_image.h"
+#include "process_memory.h"
 
 namespace {
 
-constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
 // What a load may use beyond the file and the surface: the sanitizer's
 // bookkeeping, the stream buffer, the drawing context.
 constexpr std::uint64_t kSmallConstant = 32 * kMiB;
 constexpr std::int32_t kMaxInt = 2147483647;
 constexpr std::int32_t kMinInt = -2147483647 - 1;
-
-struct Peaks {
-  std::uint64_t resident = 0;
-  std::uint64_t mapped = 0;
-};
-
-Peaks PeaksSoFar() {
-  Peaks peaks;
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  peaks.resident = static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("VmPeak:", 0) == 0) peaks.mapped = std::stoull(line.substr(7)) * 1024;
-  }
-  return peaks;
-}
 
 // The most a surface of the declared size may take: 4 bytes a pixel, up to the
 // largest raster the drawing layer makes.
@@ -53,14 +36,15 @@ std::uint64_t SurfaceBytes(std::int64_t width, std::int64_t height) {
   return std::min<std::uint64_t>(w * h * 4, kMaxBitmapBytes);
 }
 
-// Runs load and checks how far the peaks grew. Returns the load's result.
+// Runs load and checks what it cost: the growth of the resident peak, and of
+// the address space through the cap. Returns the load's result.
 template <typename Load>
 int WithinBounds(std::uint64_t residentAllowed, std::uint64_t mappedAllowed, Load load) {
-  const Peaks before = PeaksSoFar();
-  const int result = load();
-  const Peaks after = PeaksSoFar();
-  EXPECT_LE(after.resident - before.resident, residentAllowed) << "resident bytes beyond the bound";
-  EXPECT_LE(after.mapped - before.mapped, mappedAllowed) << "mapped bytes beyond the bound";
+  ResetResidentPeak();
+  const std::uint64_t before = ResidentBytes();
+  const int result = WithAddressSpaceCap(mappedAllowed, load);
+  const std::uint64_t peak = PeakResidentBytes();
+  EXPECT_LE(peak - std::min(peak, before), residentAllowed) << "resident bytes beyond the bound";
   return result;
 }
 
@@ -204,7 +188,7 @@ TEST_F(Bounds, FileSizeAndPixelOffsetAnywhere) {
       const int expected = size < 14 + 20 || size > fileSize ? -1 : 0;
       EXPECT_EQ(LoadWithinBounds(bytes, SurfaceBytes(2, 2)), expected);
       if (CurrentImage.fileBody != nullptr) {
-        EXPECT_LE(CurrentImage.fileBodySize, fileSize - 14);
+        EXPECT_LE(CurrentImage.fileBodyRead, fileSize - 14);
       }
     }
   }
@@ -400,7 +384,8 @@ TEST_F(Bounds, TinyFilesDeclaringTheLargestSurfaceOneAfterAnother) {
 }
 
 // A file whose length cannot be known beforehand, a pipe, costs what arrives,
-// not what its header declares.
+// not what its header declares: the block that takes it grows in place, so
+// what arrived is never held twice.
 TEST_F(Bounds, PipeCostsWhatArrives) {
   struct Case {
     const char* name;
@@ -414,6 +399,7 @@ TEST_F(Bounds, PipeCostsWhatArrives) {
       {"2 GiB declared", 0x80000000u, 16, -1},
       {"4 GiB declared", 0xFFFFFFE0u, 16, -1},
       {"4 GiB declared, 1 MiB held", 0xFFFFFFE0u, 1 << 20, -1},
+      {"4 GiB declared, 160 MiB held", 0xFFFFFFE0u, 160 << 20, -1},
   };
   const std::string path = WriteTempFile({}, "pipe.bmp");
   for (const Case& c : cases) {
@@ -437,18 +423,45 @@ TEST_F(Bounds, PipeCostsWhatArrives) {
       }
       _exit(0);
     }
-    // A block that grows as data arrives may hold up to twice the data while
-    // its contents move to the next.
-    const int result = WithinBounds(3 * bytes.size() + SurfaceBytes(2, 2) + kSmallConstant,
+    TraceRecorder trace;
+    // The address space may hold the next, larger block before it fills.
+    const int result = WithinBounds(bytes.size() + bytes.size() / 10 + SurfaceBytes(2, 2) + kSmallConstant,
+                                    2 * bytes.size() + SurfaceBytes(2, 2) + kSmallConstant,
                                     [&] { return LoadBitmapFile(path.c_str()); });
     waitpid(writer, nullptr, 0);
     EXPECT_EQ(result, c.result);
     if (c.result == 0) {
       EXPECT_EQ(CurrentImage.fileBodySize, bytes.size() - 14);
       EXPECT_EQ(SurfacePixels(), (Raster{{0xFF0000, 0xFFFFFF}, {0x0000FF, 0x00FF00}}));
+    } else {
+      // Cut short, not refused: everything that arrived was taken in.
+      ASSERT_GE(trace.formats().size(), 2u);
+      EXPECT_EQ(trace.formats().end()[-2], Cp932("読み込みエラー2\n"));
+      EXPECT_EQ(CurrentImage.fileBodyRead, bytes.size() - 14);
     }
   }
   std::remove(path.c_str());
+}
+
+// Memory the image record does not own goes back the moment it is let go: a
+// large image released, as the viewer does before a drop, and a drop that fails
+// leave the process where it was but for the kept file body.
+TEST_F(Bounds, NothingIsKeptThatTheImageDoesNotOwn) {
+  BmpFile file = TwoByTwo24();
+  file.width = 4096;
+  file.height = 2048;
+  file.pixels.assign(std::size_t{4096} * 2048 * 3, 0x7F);
+  const std::string large = WriteTempFile(file.Bytes(), "large.bmp");
+  const std::string notBitmap = WriteTempFile({'M', 'B', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "mb.bmp");
+  const std::uint64_t before = ResidentBytes();
+  ASSERT_EQ(LoadBitmapFile(large.c_str()), 0);
+  const std::uint64_t body = CurrentImage.fileBodyRead;
+  EXPECT_GT(ResidentBytes(), before + body);  // the body and the surface
+  DeleteDC(CurrentImage.surfaceDc);
+  DeleteObject(CurrentImage.surfaceBitmap);
+  CurrentImage.surfaceDc = nullptr;
+  EXPECT_EQ(LoadBitmapFile(notBitmap.c_str()), -1);
+  EXPECT_LE(ResidentBytes(), before + body + 4 * kMiB);
 }
 
 }  // namespace

@@ -142,28 +142,4 @@ TEST(Gdi, LargeBitmapAfterAnotherStartsZeroFilled) {
   }
 }
 
-TEST(Gdi, LargeBlocksAreUsableWholeWhateverCameBefore) {
-  const std::size_t sizes[] = {
-      std::size_t{8} << 20, std::size_t{3} << 20, std::size_t{9} << 20, 100, 2097152 - 64, 2097152,
-      std::size_t{5} << 20};
-  std::vector<std::uint8_t*> held;
-  for (std::size_t size : sizes) {
-    SCOPED_TRACE(size);
-    auto* block = static_cast<std::uint8_t*>(AllocateLargeBlock(size));
-    ASSERT_NE(block, nullptr);
-    std::memset(block, 0xA5, size);
-    EXPECT_EQ(block[0], 0xA5);
-    EXPECT_EQ(block[size - 1], 0xA5);
-    // Every other block stays allocated while the next ones are made.
-    if (held.size() % 2 == 0) {
-      held.push_back(block);
-    } else {
-      FreeLargeBlock(block);
-      held.push_back(nullptr);
-    }
-  }
-  for (std::uint8_t* block : held) FreeLargeBlock(block);
-  FreeLargeBlock(nullptr);
-}
-
 }  // namespace

@@ -1,18 +1,20 @@
 // The resources the build embeds, read byte by byte at the offsets of the
 // published layouts: the dialog template and the icon group.
+#include "platform/linux/resources.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 
-#include "platform/win32.h"
+#include "platform/linux/layer_messages.h"
 #include "res/resource.h"
 
 namespace {
 
 constexpr WORD kJapanese = 1041;
 
-struct Bytes {
+struct ResourceBytes {
   const std::uint8_t* data = nullptr;
   DWORD size = 0;
   std::uint32_t U16(std::size_t at) const { return data[at] | data[at + 1] << 8; }
@@ -24,16 +26,14 @@ struct Bytes {
   }
 };
 
-Bytes Resource(LPCSTR type, int id) {
-  HMODULE module = GetModuleHandleA(nullptr);
-  HRSRC resource = FindResourceExA(module, type, MAKEINTRESOURCEA(id), kJapanese);
-  if (resource == nullptr) return {};
-  return {static_cast<const std::uint8_t*>(LockResource(LoadResource(module, resource))),
-          SizeofResource(module, resource)};
+ResourceBytes Resource(WORD type, int id) {
+  const std::optional<Bytes> bytes = FindEmbeddedResource(type, static_cast<WORD>(id), kJapanese);
+  if (!bytes) return {};
+  return {bytes->data(), static_cast<DWORD>(bytes->size())};
 }
 
 TEST(Resources, DialogTemplateIsTheExtendedLayoutOf70Bytes) {
-  const Bytes dialog = Resource(RT_DIALOG, IDD_VIEWER);
+  const ResourceBytes dialog = Resource(RT_DIALOG, IDD_VIEWER);
   ASSERT_NE(dialog.data, nullptr);
   ASSERT_EQ(dialog.size, 70u);
   EXPECT_EQ(dialog.U16(0), 1u);            // dlgVer
@@ -57,7 +57,7 @@ TEST(Resources, DialogTemplateIsTheExtendedLayoutOf70Bytes) {
 }
 
 TEST(Resources, IconGroupHoldsTwo8BitImages) {
-  const Bytes group = Resource(RT_GROUP_ICON, IDI_VIEWER);
+  const ResourceBytes group = Resource(RT_GROUP_ICON, IDI_VIEWER);
   ASSERT_NE(group.data, nullptr);
   ASSERT_EQ(group.size, 6u + 2 * 14);
   EXPECT_EQ(group.U16(0), 0u);  // reserved
@@ -81,7 +81,7 @@ TEST(Resources, IconGroupHoldsTwo8BitImages) {
 }
 
 TEST(Resources, SmallIconShowsWhiteBarsOnBlueAndIsOpaque) {
-  const Bytes icon = Resource(RT_ICON, 1);
+  const ResourceBytes icon = Resource(RT_ICON, 1);
   ASSERT_EQ(icon.size, 1384u);
   EXPECT_EQ(icon.U32(0), 40u);  // biSize
   EXPECT_EQ(icon.U32(4), 16u);  // biWidth

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "platform/memory.h"
+
 namespace {
 std::vector<std::string> recorded;
 void Record(const char* format) { recorded.emplace_back(format); }
@@ -13,7 +15,7 @@ void ResetCurrentImage() {
     DeleteDC(CurrentImage.surfaceDc);
     DeleteObject(CurrentImage.surfaceBitmap);
   }
-  FreeLargeBlock(CurrentImage.fileBody);
+  FreeBlock(CurrentImage.fileBody, CurrentImage.fileBodyRead);
   CurrentImage = LoadedImage{};
 }
 

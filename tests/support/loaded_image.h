@@ -8,6 +8,7 @@
 
 #include "bmp_builder.h"
 #include "loader/bitmap_loader.h"
+#include "loader/trace.h"
 
 // Releases the surface and the file body, and zeroes CurrentImage, as at
 // process start.

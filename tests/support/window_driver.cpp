@@ -1,5 +1,7 @@
 #include "window_driver.h"
 
+#include "platform/linux/message_queue.h"
+
 long long RunPendingMessages(HWND dialog) {
   long long quit = -1;
   MSG message;
@@ -17,11 +19,26 @@ long long RunPendingMessages(HWND dialog) {
   return quit;
 }
 
-std::string Caption(HWND window) {
-  char text[2048];
-  const int length = GetWindowTextA(window, text, sizeof text);
-  return std::string(text, static_cast<std::size_t>(length));
+BOOL PeekMessageA(LPMSG message, HWND window, UINT first, UINT last, UINT remove) {
+  if (message == nullptr) return FALSE;
+  return NextMessage(*message, window, first, last, (remove & PM_REMOVE) != 0) ? TRUE : FALSE;
 }
+
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (window != nullptr && !IsLive(window)) return FALSE;
+  PostToQueue(window, message, wParam, lParam);
+  return TRUE;
+}
+
+BOOL IsWindow(HWND window) { return IsLive(window); }
+
+BOOL IsWindowVisible(HWND window) { return IsLive(window) && window->visible; }
+
+std::string Caption(HWND window) { return IsLive(window) ? window->text : std::string(); }
+
+HICON SmallIcon(HWND window) { return window->smallIcon; }
+
+HICON BigIcon(HWND window) { return window->bigIcon; }
 
 void DropFiles(HWND window, const std::vector<std::string>& paths) {
   SDL_Event event{};

@@ -1,19 +1,37 @@
 // Drives windows of the layer in tests, on SDL's dummy video driver: runs the
 // message loop until nothing is left, feeds SDL events (drops, keys, resizes)
-// and reads back captions and client pixels.
+// and reads back what the layer keeps: captions, icons, client pixels and the
+// queue. The viewer itself needs none of this.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "platform/linux/window_state.h"
+#include "platform/linux/icons.h"
+#include "platform/linux/layer_messages.h"
+#include "platform/linux/window_record.h"
 
 // Dispatches every message that is waiting, as the viewer's loop does, and
 // returns the wParam of a WM_QUIT met on the way, or -1.
 long long RunPendingMessages(HWND dialog);
 
+// The queue's next message, as GetMessageA would take it, without waiting;
+// PM_REMOVE takes it off the queue.
+constexpr UINT PM_NOREMOVE = 0x0000;
+constexpr UINT PM_REMOVE = 0x0001;
+BOOL PeekMessageA(LPMSG message, HWND window, UINT first, UINT last, UINT remove);
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Whether the handle is a window that exists, and is shown.
+BOOL IsWindow(HWND window);
+BOOL IsWindowVisible(HWND window);
+
 // The caption's bytes.
 std::string Caption(HWND window);
+
+// The icons set with WM_SETICON.
+HICON SmallIcon(HWND window);
+HICON BigIcon(HWND window);
 
 // The desktop drops these files, in this order, onto the window.
 void DropFiles(HWND window, const std::vector<std::string>& paths);

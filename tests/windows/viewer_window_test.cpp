@@ -13,6 +13,7 @@
 
 #include "bmp_builder.h"
 #include "loader/bitmap_loader.h"
+#include "platform/memory.h"
 #include "platform/win32.h"
 #include "res/resource.h"
 
@@ -64,7 +65,7 @@ class ViewerWindowTest : public ::testing::Test {
       DeleteDC(CurrentImage.surfaceDc);
       DeleteObject(CurrentImage.surfaceBitmap);
     }
-    FreeLargeBlock(CurrentImage.fileBody);
+    FreeBlock(CurrentImage.fileBody, CurrentImage.fileBodyRead);
     CurrentImage = LoadedImage{};
     mainDialog = nullptr;
   }

@@ -1,8 +1,8 @@
 // The files of one drop, as the desktop named them.
+#include "drop.h"
+
 #include <algorithm>
 #include <cstring>
-
-#include "window_state.h"
 
 UINT DragQueryFileA(HDROP drop, UINT index, LPSTR path, UINT size) {
   if (drop == nullptr) return 0;

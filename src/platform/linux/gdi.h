@@ -25,7 +25,6 @@ using LPCSTR = const char*;
 
 #define WINAPI
 #define CALLBACK
-#define APIENTRY
 
 #ifndef TRUE
 #define TRUE 1
@@ -80,7 +79,6 @@ struct HDC__ {
   std::size_t height;        // cannot alias it and the bounds stay in registers
   HBITMAP bitmap;            // selected bitmap, memory contexts only
   HBRUSH brush;              // selected brush; null is the stock white brush
-  HWND window;               // the window a context from GetDC belongs to
   bool memory;               // made by CreateCompatibleDC
   std::uint32_t stockPixel;  // the 1 x 1 default bitmap's pixel
   HBITMAP__ stockBitmap;
@@ -96,7 +94,7 @@ int ReleaseDC(HWND window, HDC dc);
 HDC CreateCompatibleDC(HDC reference);
 
 // A zero-filled bitmap; a zero dimension gives 1 x 1. Null for a negative
-// dimension or more than kMaxBitmapBytes of pixels.
+// dimension, more than kMaxBitmapBytes of pixels, or memory the system refuses.
 HBITMAP CreateCompatibleBitmap(HDC reference, int width, int height);
 
 // The largest pixel block a bitmap may have: 2^30 bytes, 16384 x 16384.
@@ -123,14 +121,6 @@ inline COLORREF SetPixel(HDC dc, int x, int y, COLORREF colour) {
 // For tests and tools: the COLORREF at (x, y), CLR_INVALID outside.
 COLORREF GetPixel(HDC dc, int x, int y);
 
-// The part of the layer that knows windows gives a window's context the
-// raster of its client area; without it a window's context has no pixels.
-extern void (*attachClientRaster)(HDC dc, HWND window);
-
-// The stock objects: WHITE_BRUSH is the brush of every new context.
-constexpr int WHITE_BRUSH = 0;
-HGDIOBJ GetStockObject(int object);
-
 // Painting: the operations the viewer's paint uses. Pure raster work, so they
 // run without a display.
 
@@ -149,25 +139,10 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
 // is the one raster operation). Enlarging repeats pixels (nearest neighbour),
 // so every source pixel becomes a crisp block. Reducing averages the source
 // pixels each destination pixel covers (a box filter), sampled on a bounded
-// grid so a paint costs the same whatever the source's size: the centres of
-// up to kMaxSampleColumns equal parts of the span across and of up to
-// kMaxSampleRows parts of the span down. Columns are cheap (a sampled row is
-// in the cache), rows cost memory bandwidth, hence fewer of them. Up to those
-// factors (4 across, 2 down) every source pixel counts. Clipped to both
+// grid so a paint costs the same whatever the source's size. Clipped to both
 // rasters; source pixels outside the source raster are skipped.
 BOOL StretchBlt(HDC destination, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
                 int sourceWidth, int sourceHeight, DWORD rop);
-constexpr int kMaxSampleColumns = 4;
-constexpr int kMaxSampleRows = 2;
-
-// Large blocks (file bodies) are backed by transparent huge pages where the
-// kernel offers them, which makes their first touch far cheaper. Freed with
-// FreeLargeBlock (null does nothing). The memory of a freed block or deleted
-// large bitmap is kept for the next large request, so that loading one image
-// after another takes over pages already in place; at most two are kept, and
-// a small request gives them back.
-void* AllocateLargeBlock(std::size_t bytes);
-void FreeLargeBlock(void* block);
 
 // Writes code page 932 text with its top-left corner at (x, y), black on
 // opaque white, in the stock font: a Japanese font found through fontconfig.

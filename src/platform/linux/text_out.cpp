@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include "../win32.h"
 #include "code_page.h"
-#include "window_state.h"
 
 namespace {
 

@@ -1,0 +1,13 @@
+// The message box: SDL's, with the code page 932 texts shown as UTF-8.
+#include <SDL.h>
+
+#include <string>
+
+#include "code_page.h"
+#include "layer_messages.h"
+
+int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT) {
+  const std::string body = Utf8FromCp932(text != nullptr ? text : "");
+  const std::string title = Utf8FromCp932(caption != nullptr ? caption : "Error");
+  return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(), body.c_str(), nullptr) == 0 ? IDOK : 0;
+}

@@ -1,0 +1,88 @@
+// The paint cycle: a window's client area is a raster of our own, marked for
+// repainting by the window system or the viewer, painted through the context
+// BeginPaint gives, and shown in the window by EndPaint.
+#include "paint_cycle.h"
+
+#include <algorithm>
+
+#include "../memory.h"
+#include "framebuffer.h"
+#include "window_record.h"
+
+namespace {
+
+std::size_t ClientPixels(int width, int height) {
+  return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+}
+
+}  // namespace
+
+void FollowClientSize(HWND window) {
+  int width = 0, height = 0;
+  SDL_GetWindowSizeInPixels(window->sdl, &width, &height);
+  if (width == window->clientWidth && height == window->clientHeight) return;
+  ReleaseClientRaster(window);
+  auto* raster = static_cast<std::uint32_t*>(AllocateBlock(ClientPixels(width, height) * 4));
+  ReleaseKeptBlocks();            // the old raster served the new one if it could
+  if (raster == nullptr) return;  // no client area to draw on until the next size
+  std::fill_n(raster, ClientPixels(width, height), 0x00FFFFFF);
+  window->client = raster;
+  window->clientWidth = width;
+  window->clientHeight = height;
+}
+
+void ReleaseClientRaster(HWND window) {
+  FreeBlock(window->client, ClientPixels(window->clientWidth, window->clientHeight) * 4);
+  window->client = nullptr;
+  window->clientWidth = window->clientHeight = 0;
+}
+
+void MarkForRepaint(HWND window) {
+  window->marked = true;
+  window->erase = true;
+}
+
+ClientArea ClientAreaOf(HWND window) {
+  if (!IsLive(window)) return {};
+  return {window->client, static_cast<std::size_t>(window->clientWidth),
+          static_cast<std::size_t>(window->clientHeight)};
+}
+
+BOOL InvalidateRect(HWND window, const RECT*, BOOL erase) {
+  if (!IsLive(window)) return FALSE;
+  window->marked = true;
+  if (erase) window->erase = true;
+  return TRUE;
+}
+
+BOOL UpdateWindow(HWND window) {
+  if (!IsLive(window)) return FALSE;
+  if (window->visible && window->marked) SendMessageA(window, WM_PAINT, 0, 0);
+  return TRUE;
+}
+
+BOOL GetClientRect(HWND window, LPRECT rect) {
+  if (!IsLive(window) || rect == nullptr) return FALSE;
+  *rect = RECT{0, 0, window->clientWidth, window->clientHeight};
+  return TRUE;
+}
+
+HDC BeginPaint(HWND window, LPPAINTSTRUCT paint) {
+  if (!IsLive(window) || paint == nullptr) return nullptr;
+  *paint = PAINTSTRUCT{};
+  HDC dc = GetDC(window);
+  if (dc == nullptr) return nullptr;
+  paint->hdc = dc;
+  paint->rcPaint = RECT{0, 0, window->clientWidth, window->clientHeight};
+  const bool erase = window->erase;
+  window->marked = window->erase = false;
+  if (erase) paint->fErase = SendMessageA(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) == 0;
+  return dc;
+}
+
+BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
+  if (paint == nullptr || paint->hdc == nullptr) return FALSE;
+  if (IsLive(window)) PresentClientArea(window);
+  ReleaseDC(window, paint->hdc);
+  return TRUE;
+}

@@ -1,0 +1,27 @@
+// Large blocks of memory: file bodies and the pixels of bitmaps and windows.
+// How they are obtained (heap, pages, huge pages, reuse) is decided in this one
+// module; everything else asks through these calls and hands back the size it
+// asked for.
+#pragma once
+
+#include <cstddef>
+
+// A block of bytes for the caller to fill, and one that comes zero-filled;
+// null when the system refuses. Zero bytes give a block that can be freed and
+// resized like any other.
+void* AllocateBlock(std::size_t bytes);
+void* AllocateZeroedBlock(std::size_t bytes);
+
+// The block resized to newBytes, its first min(oldBytes, newBytes) bytes kept
+// and any new ones zero. Null when the system refuses; the block is then
+// unchanged and still the caller's.
+void* ResizeBlock(void* block, std::size_t oldBytes, std::size_t newBytes);
+
+// Gives a block back; null does nothing. The memory of a large block may be
+// kept for the allocations that follow, until ReleaseKeptBlocks.
+void FreeBlock(void* block, std::size_t bytes);
+
+// Gives back at once whatever FreeBlock kept. What frees and allocates as one
+// step (a load, a window's new size) calls it as it ends, so that nothing is
+// held while the viewer waits that the image and the window do not own.
+void ReleaseKeptBlocks();
