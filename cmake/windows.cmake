@@ -5,12 +5,10 @@
 # natively with MSYS2's mingw-w64 tools.
 enable_language(RC)
 
-if(EXISTS ${CMAKE_SOURCE_DIR}/src/app)
-  file(GLOB APP_SOURCES CONFIGURE_DEPENDS src/app/*.cpp)
-  add_executable(rastelle WIN32 ${APP_SOURCES} src/res/viewer.rc)
-  target_link_libraries(rastelle PRIVATE rastelle_core)
-  target_link_options(rastelle PRIVATE -static)
-endif()
+file(GLOB APP_SOURCES CONFIGURE_DEPENDS src/app/*.cpp)
+add_executable(rastelle WIN32 ${APP_SOURCES} src/res/viewer.rc)
+target_link_libraries(rastelle PRIVATE rastelle_core)
+target_link_options(rastelle PRIVATE -static)
 
 if(RASTELLE_TESTS)
   enable_testing()
