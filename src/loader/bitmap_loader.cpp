@@ -3,13 +3,11 @@
 // one renderer its layout calls for.
 #include "bitmap_loader.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 
 #include "../decode/renderers.h"
+#include "../platform/input_file.h"
 #include "../platform/little_endian.h"
 #include "../platform/memory.h"
 #include "bmp_format.h"
@@ -41,18 +39,12 @@ Bytes BodyFrom(std::uint32_t offset) {
 
 // How many bytes the open file holds after its header, so that a declared size
 // far beyond the file costs no allocation of that size; nothing when that
-// cannot be known beforehand (a pipe, say). The open stream is asked, not its
+// cannot be known beforehand (a pipe, say). The open file is asked, not its
 // path, which may name another file by now.
-std::optional<std::uint64_t> BytesAfterFileHeader(std::FILE* file) {
-#ifdef _WIN32
-  struct _stat64 status;
-  if (_fstat64(_fileno(file), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG) return std::nullopt;
-#else
-  struct stat status;
-  if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
-#endif
-  if (status.st_size < static_cast<decltype(status.st_size)>(bmp::kFileHeaderSize)) return std::nullopt;
-  return static_cast<std::uint64_t>(status.st_size) - bmp::kFileHeaderSize;
+std::optional<std::uint64_t> BytesAfterFileHeader(const InputFile& file) {
+  const std::optional<std::uint64_t> size = file.Size();
+  if (!size || *size < bmp::kFileHeaderSize) return std::nullopt;
+  return *size - bmp::kFileHeaderSize;
 }
 
 // The first block for a stream of unknown length; it doubles while data keeps
@@ -69,9 +61,9 @@ struct Filling {
 // Reads up to limit bytes of a stream of unknown length into a block that grows
 // with what arrives, so that a limit far beyond the data allocates nothing of
 // that size. False when the block cannot grow.
-bool ReadGrowing(std::FILE* file, std::size_t limit, Filling& body) {
+bool ReadGrowing(InputFile& file, std::size_t limit, Filling& body) {
   for (;;) {
-    body.filled += std::fread(body.block + body.filled, 1, body.capacity - body.filled, file);
+    body.filled += file.Read(body.block + body.filled, body.capacity - body.filled);
     if (body.filled < body.capacity || body.capacity == limit) return true;
     const std::size_t grown = body.capacity > limit / 2 ? limit : body.capacity * 2;
     void* larger = ResizeBlock(body.block, body.capacity, grown);
@@ -96,7 +88,7 @@ bool FitToFilled(Filling& body) {
 // the file has, however much the header declares: a file of known size is read
 // with one call into a block of the smaller of the two sizes, anything else in
 // a growing block.
-int ReadFileBody(std::FILE* file) {
+int ReadFileBody(InputFile& file) {
   FreeBlock(CurrentImage.fileBody, CurrentImage.fileBodyRead);
   CurrentImage.fileBody = nullptr;
   CurrentImage.fileBodyRead = 0;
@@ -111,7 +103,7 @@ int ReadFileBody(std::FILE* file) {
                           : std::min<std::size_t>(declared, kFirstBlock);
   body.block = static_cast<std::uint8_t*>(AllocateBlock(body.capacity));
   bool allocated = body.block != nullptr;
-  if (allocated && present) body.filled = std::fread(body.block, 1, body.capacity, file);
+  if (allocated && present) body.filled = file.Read(body.block, body.capacity);
   if (allocated && !present) allocated = ReadGrowing(file, declared, body);
   if (allocated) allocated = FitToFilled(body);
   if (!allocated) {
@@ -171,16 +163,26 @@ int ReadInfoHeader() {
 }
 
 // The surface of width x |height| pixels, compatible with the viewer window
-// (or the screen before it exists).
-void CreateSurface() {
+// (or the screen before it exists). -1, with no surface left behind, when the
+// platform cannot make it: a negative width, -2147483648 rows (a negative count
+// to the platform), more pixels than it grants, or memory refused. A load that
+// went on would show a blank area with a believable zoom as if it had worked.
+int CreateSurface() {
   const std::uint32_t rows = CurrentImage.height < 0 ? 0u - static_cast<std::uint32_t>(CurrentImage.height)
                                                      : static_cast<std::uint32_t>(CurrentImage.height);
   HDC reference = GetDC(mainDialog);
-  CurrentImage.surfaceDc = CreateCompatibleDC(reference);
-  // -2147483648 rows cannot be made; the platform refuses the negative count.
-  CurrentImage.surfaceBitmap = CreateCompatibleBitmap(reference, CurrentImage.width, static_cast<int>(rows));
-  SelectObject(CurrentImage.surfaceDc, CurrentImage.surfaceBitmap);
+  HDC surface = CreateCompatibleDC(reference);
+  HBITMAP bitmap = CreateCompatibleBitmap(reference, CurrentImage.width, static_cast<int>(rows));
   ReleaseDC(mainDialog, reference);
+  if (surface == nullptr || bitmap == nullptr) {
+    if (surface != nullptr) DeleteDC(surface);
+    if (bitmap != nullptr) DeleteObject(bitmap);
+    return -1;
+  }
+  SelectObject(surface, bitmap);
+  CurrentImage.surfaceDc = surface;
+  CurrentImage.surfaceBitmap = bitmap;
+  return 0;
 }
 
 // Hands the pixel data to the renderer of the image's layout, if there is one.
@@ -239,20 +241,17 @@ void DrawImage() {
   }
 }
 
-// The load itself: every step from opening the file to the drawn surface.
-int Load(const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return -1;
-
+// Reads the file: its header, checked, and the rest into a new fileBody.
+int ReadFile(const char* path) {
+  InputFile file;
+  if (!file.Open(path)) return -1;
   std::uint8_t fileHeader[bmp::kFileHeaderSize];
-  if (std::fread(fileHeader, 1, sizeof fileHeader, file) != sizeof fileHeader) {
+  if (file.Read(fileHeader, sizeof fileHeader) != sizeof fileHeader) {
     TracePrint(kTraceReadError);
-    std::fclose(file);
     return -1;
   }
   if (fileHeader[bmp::bfType] != 'B' || fileHeader[bmp::bfType + 1] != 'M') {
     TracePrint(kTraceNotBitmap);
-    std::fclose(file);
     return -1;
   }
   const LittleEndianReader fields(fileHeader);
@@ -262,17 +261,20 @@ int Load(const char* path) {
   TracePrint(kTraceOffBits, bfOffBits);
   CurrentImage.pixelOffset = bfOffBits - static_cast<std::uint32_t>(bmp::kFileHeaderSize);
   CurrentImage.fileBodySize = bfSize - static_cast<std::uint32_t>(bmp::kFileHeaderSize);
+  return ReadFileBody(file);
+}
 
-  const int read = ReadFileBody(file);
-  std::fclose(file);
-  if (read != 0) return -1;
+// The load itself: every step from opening the file to the drawn surface. The
+// file is closed before anything in it is interpreted.
+int Load(const char* path) {
+  if (ReadFile(path) != 0) return -1;
 
   CurrentImage.headerSize = BodyField(bmp::biSize, 4);
   TracePrint(kTraceHeaderSize, CurrentImage.headerSize);
   const int header = CurrentImage.headerSize == bmp::kCoreHeaderSize ? ReadCoreHeader() : ReadInfoHeader();
   if (header != 0) return -1;
 
-  CreateSurface();
+  if (CreateSurface() != 0) return -1;
   DrawImage();
   // Wraps for -2147483648, which then stands for 2^31 rows.
   if (CurrentImage.height < 0) {

@@ -313,12 +313,19 @@ TEST_F(IndexedFiles, TruncatedPixelDataDrawsInPart) {
   EXPECT_TRUE(MatchesGolden(SurfacePixels(), "K K K|4 5 K|1 2 3", 0));
 }
 
-// A negative width or a huge height reads no further than the file goes.
+// The largest surfaces a file can declare read no further than the file goes;
+// a negative width or a surface beyond the largest is refused.
 TEST_F(IndexedFiles, HostileShapesStayInsideTheFile) {
   struct Case {
     std::int32_t width, height;
   };
-  const Case cases[] = {{-1, 2}, {-1, -2}, {1, 2147483647}, {0x7FFFFFFF, 1}};
+  const Case cases[] = {{-1, 2},
+                        {-1, -2},
+                        {1, 2147483647},
+                        {0x7FFFFFFF, 1},
+                        {1, TallestSurface(1)},
+                        {TallestSurface(1), -1},
+                        {16384, 16384}};
   for (std::uint16_t bitCount : {1, 4, 8}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(testing::Message() << bitCount << " bits, " << c.width << " x " << c.height);
@@ -329,7 +336,7 @@ TEST_F(IndexedFiles, HostileShapesStayInsideTheFile) {
       file.bitCount = bitCount;
       file.palette = TestPalette(2, 4);
       file.pixels.assign(1001, 0x11);
-      EXPECT_EQ(LoadBytes(file.Bytes()), 0);
+      EXPECT_EQ(LoadBytes(file.Bytes()), SurfaceCanBeMade(c.width, c.height) ? 0 : -1);
     }
   }
 }

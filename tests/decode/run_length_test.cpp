@@ -260,7 +260,7 @@ TEST_F(RunLengthFiles, HostileStreamsEndWithTheFile) {
     std::int32_t width, height;
     ByteVector item;
   };
-  const std::int32_t kTallest = 2147483647;
+  const std::int32_t kTallest = TallestSurface(4);
   ByteVector absolute255 = {0x00, 0xFF};
   absolute255.resize(2 + 256, 0x01);
   const Case cases[] = {
@@ -268,7 +268,7 @@ TEST_F(RunLengthFiles, HostileStreamsEndWithTheFile) {
       {"ends of line, top-down", 4, 4, -kTallest, {0x00, 0x00}},
       {"runs of 255", 8, 1, kTallest, {0xFF, 0x01}},
       {"runs of 255, top-down", 4, 1, -kTallest, {0xFF, 0x12}},
-      {"runs of 255, width -1", 8, -1, kTallest, {0xFF, 0x01}},
+      {"runs of 255, the widest", 8, TallestSurface(1), 1, {0xFF, 0x01}},
       {"absolute runs of 255", 8, 1, kTallest, absolute255},
       {"deltas of nothing", 8, 1, 1, {0x00, 0x02, 0x00, 0x00}},
       {"deltas of 255 rows", 4, 1, -kTallest, {0x00, 0x02, 0x00, 0xFF}},

@@ -12,6 +12,7 @@ import argparse
 import math
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -401,6 +402,52 @@ class Drops(ViewerTestCase):
             self.assert_fitted(viewer, second)
 
         self.close_normally(viewer)
+
+
+def impossible_bitmap(path, width, height):
+    """A small 24-bit file that declares width x height pixels: more than any
+    surface can hold."""
+    with open(path, "wb") as out:
+        out.write(bmpfile.bmp24_bytes(bmpfile.quadrants(4, 4, RED, GREEN, BLUE, ORANGE)))
+        out.seek(18)
+        out.write(struct.pack("<ii", width, height))
+
+
+class LoadsThatCannotWork(Drops):
+    """Paths that deliver nothing, and images no surface can hold, end as
+    failures the user can see, and the window goes on."""
+
+    def silent_fifo(self, name):
+        path = os.path.join(SESSION.work, name)
+        if os.path.exists(path):
+            os.remove(path)
+        os.mkfifo(path)
+        return path
+
+    def test_a_silent_fifo_on_the_command_line_gives_the_window_with_the_title(self):
+        viewer = self.start_viewer(self.silent_fifo("silent start.bmp"))
+        viewer.wait_caption(TITLE_CAPTION)
+        viewer.wait_picture(prompt_mismatches, "silent-start")
+        self.close_normally(viewer)
+
+    def test_a_silent_fifo_or_an_impossible_image_dropped_shows_the_error(self):
+        picture = Picture("before-silence.bmp", 60, 80, (PURPLE, TEAL, OLIVE, PINK))
+        impossible = os.path.join(SESSION.work, "impossible.bmp")
+        impossible_bitmap(impossible, 20000, 20000)
+        for name, path in (("a silent fifo", self.silent_fifo("silent drop.bmp")),
+                           ("an image of 20000 x 20000", impossible)):
+            with self.subTest(name):
+                viewer = self.start_viewer(picture.path)
+                self.assert_fitted(viewer, picture)
+                source = self.drag(viewer, path)
+                viewer.wait_caption(ERROR_CAPTION)
+                self.finish_drag(source)
+                viewer.wait_picture(prompt_mismatches, "dropped-" + name.replace(" ", "-"))
+                # It still answers: a resize repaints, and the close box ends it.
+                viewer.resize(520, 240)
+                viewer.wait_picture(prompt_mismatches, "after-" + name.replace(" ", "-"))
+                self.assertEqual(viewer.caption(), ERROR_CAPTION)
+                self.close_normally(viewer)
 
 
 def ink(image, threshold=128):

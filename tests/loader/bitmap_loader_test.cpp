@@ -256,10 +256,11 @@ TEST_F(Loader, HostileDeclaredSizesStayCheap) {
     int result;
   };
   const Case cases[] = {
-      {"3000000 x 2000000", 3000000, 2000000, {}, {}, 40, 0},
-      {"height -2^31", 2, -2147483647 - 1, {}, {}, 40, 0},
-      {"width -1", -1, 2, {}, {}, 40, 0},
-      {"width 2^31-1", 2147483647, 2147483647, {}, {}, 40, 0},
+      {"3000000 x 2000000", 3000000, 2000000, {}, {}, 40, -1},
+      {"height -2^31", 2, -2147483647 - 1, {}, {}, 40, -1},
+      {"width -1", -1, 2, {}, {}, 40, -1},
+      {"width 2^31-1", 2147483647, 2147483647, {}, {}, 40, -1},
+      {"16384 x -16384", 16384, -16384, {}, {}, 40, 0},
       {"bfSize 2 GB", 2, 2, 0x80000000u, {}, 40, -1},
       {"bfSize 4 GB", 2, 2, 0xFFFFFFFFu, {}, 40, -1},
       {"bfOffBits below 14", 2, 2, {}, 3u, 40, 0},
@@ -281,11 +282,28 @@ TEST_F(Loader, HostileDeclaredSizesStayCheap) {
   }
 }
 
-TEST_F(Loader, HeightOfMinusTwoToThe31StaysAtTwoToThe31Rows) {
-  BmpFile file = TwoByTwo24();
-  file.height = -2147483647 - 1;
-  ASSERT_EQ(LoadBytes(file.Bytes()), 0);
-  EXPECT_EQ(static_cast<std::uint32_t>(CurrentImage.height), 0x80000000u);
+// A surface that cannot be made fails the load and leaves no surface; the
+// next load finds nothing of it.
+TEST_F(Loader, SurfacesThatCannotBeMadeFailTheLoad) {
+  struct Case {
+    const char* name;
+    std::int32_t width, height;
+  };
+  const Case cases[] = {{"height -2^31", 2, -2147483647 - 1},
+                        {"width -1", -1, 2},
+                        {"20000 x 20000", 20000, 20000},
+                        {"65535 x 16384", 65535, 16384}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetCurrentImage();
+    BmpFile file = TwoByTwo24();
+    file.width = c.width;
+    file.height = c.height;
+    EXPECT_EQ(LoadBytes(file.Bytes()), -1);
+    EXPECT_EQ(CurrentImage.surfaceDc, nullptr);
+    ASSERT_EQ(LoadBytes(TwoByTwo24().Bytes()), 0);
+    EXPECT_EQ(SurfacePixels(), (Raster{{kBlue, kWhite}, {kRed, kGreen}}));
+  }
 }
 
 }  // namespace

@@ -21,6 +21,19 @@ void ResetCurrentImage() {
 
 int LoadBytes(const ByteVector& bytes) { return LoadBitmapFile(WriteTempFile(bytes).c_str()); }
 
+bool SurfaceCanBeMade(std::int32_t width, std::int32_t height) {
+  if (width < 0 || height == -2147483647 - 1) return false;
+  const std::uint64_t w = width == 0 ? 1 : static_cast<std::uint64_t>(width);
+  const std::uint64_t h =
+      height == 0 ? 1 : static_cast<std::uint64_t>(height < 0 ? -std::int64_t{height} : height);
+  return w * h * 4 <= (std::uint64_t{1} << 30);
+}
+
+std::int32_t TallestSurface(std::int32_t width) {
+  return static_cast<std::int32_t>((std::uint64_t{1} << 30) / 4 /
+                                   static_cast<std::uint64_t>(width == 0 ? 1 : width));
+}
+
 Raster SurfacePixels() {
   Raster raster;
   HDC dc = CurrentImage.surfaceDc;

@@ -17,6 +17,14 @@ void ResetCurrentImage();
 // Writes the file and loads it.
 int LoadBytes(const ByteVector& bytes);
 
+// Whether a surface of the declared size can be made: a width that is not
+// negative, a height other than -2^31, and at most 2^30 bytes of 32-bit pixels
+// (a zero side counts as one). A load of any other size fails.
+bool SurfaceCanBeMade(std::int32_t width, std::int32_t height);
+
+// The most rows a surface of this width can have.
+std::int32_t TallestSurface(std::int32_t width);
+
 // The surface's pixels, row by row, as COLORREFs.
 using Raster = std::vector<std::vector<COLORREF>>;
 Raster SurfacePixels();

@@ -1,0 +1,34 @@
+// Reading a load's file with the C library.
+#include "../input_file.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+namespace {
+
+std::FILE* Stream(std::intptr_t handle) { return reinterpret_cast<std::FILE*>(handle); }
+
+}  // namespace
+
+bool InputFile::Open(const char* path) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return false;
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  return true;
+}
+
+InputFile::~InputFile() {
+  if (handle_ != -1) std::fclose(Stream(handle_));
+}
+
+std::optional<std::uint64_t> InputFile::Size() const {
+  struct _stat64 status;
+  if (_fstat64(_fileno(Stream(handle_)), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG)
+    return std::nullopt;
+  return static_cast<std::uint64_t>(status.st_size);
+}
+
+std::size_t InputFile::Read(void* buffer, std::size_t count) {
+  return std::fread(buffer, 1, count, Stream(handle_));
+}
