@@ -12,11 +12,17 @@ add_executable(rastelle_embed_resources tools/embed_resources.cpp)
 
 set(RES_GEN ${CMAKE_BINARY_DIR}/generated)
 file(MAKE_DIRECTORY ${RES_GEN})
+set(RASTELLE_ICON_SIZES 16 32 48 64 128 256)
+set(ICON_FILES ${RES_GEN}/viewer.ico ${RES_GEN}/rastelle.svg)
+foreach(size ${RASTELLE_ICON_SIZES})
+  list(APPEND ICON_FILES ${RES_GEN}/rastelle-${size}.png)
+endforeach()
 add_custom_command(
-  OUTPUT ${RES_GEN}/viewer.ico ${RES_GEN}/rastelle-16.png ${RES_GEN}/rastelle-32.png
+  OUTPUT ${ICON_FILES}
   COMMAND rastelle_make_icon ${RES_GEN}
   DEPENDS rastelle_make_icon
   COMMENT "Drawing the icon")
+add_custom_target(rastelle_icons ALL DEPENDS ${ICON_FILES})
 # windres looks for viewer.ico in its working folder first, so the build
 # embeds the icon the generator has just drawn.
 add_custom_command(
