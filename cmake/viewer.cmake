@@ -1,10 +1,9 @@
-# The viewer on Linux: its resources, compiled from the resource script and
-# embedded as a table; the window part of the platform layer on SDL; the
-# application; its installation for the desktop.
+# The viewer on Linux: its icon and resources, embedded as a table; the
+# window part of the platform layer on SDL; the application; its installation
+# for the desktop.
 
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(VIEWER_DEPS REQUIRED IMPORTED_TARGET sdl2 SDL2_ttf fontconfig)
-find_program(WINDRES NAMES x86_64-w64-mingw32-windres i686-w64-mingw32-windres windres REQUIRED)
 
 # The icon's generator and the resource embedder run on the build machine.
 add_executable(rastelle_make_icon tools/make_icon.cpp)
@@ -23,20 +22,37 @@ add_custom_command(
   DEPENDS rastelle_make_icon
   COMMENT "Drawing the icon")
 add_custom_target(rastelle_icons ALL DEPENDS ${ICON_FILES})
-# windres looks for viewer.ico in its working folder first, so the build
-# embeds the icon the generator has just drawn.
-add_custom_command(
-  OUTPUT ${RES_GEN}/viewer.res
-  COMMAND ${WINDRES} -J rc -O res -I ${CMAKE_SOURCE_DIR}/src/res ${CMAKE_SOURCE_DIR}/src/res/viewer.rc viewer.res
-  WORKING_DIRECTORY ${RES_GEN}
-  DEPENDS src/res/viewer.rc src/res/resource.h ${RES_GEN}/viewer.ico
-  COMMENT "Compiling the resource script")
+
+# src/res/viewer.res is the resource script as the Windows resource compiler
+# (windres) compiles it, committed, so that building on Linux needs no
+# Windows tools. Where windres and its preprocessor are installed, the build
+# compiles the script afresh with the icon just drawn, a test checks that the
+# committed file is the same, byte for byte, and the target
+# rastelle_update_resources writes both into src/res.
 add_custom_command(
   OUTPUT ${RES_GEN}/resources.cpp
-  COMMAND rastelle_embed_resources viewer.res resources.cpp
+  COMMAND rastelle_embed_resources ${CMAKE_SOURCE_DIR}/src/res/viewer.res resources.cpp
   WORKING_DIRECTORY ${RES_GEN}
-  DEPENDS rastelle_embed_resources ${RES_GEN}/viewer.res
+  DEPENDS rastelle_embed_resources src/res/viewer.res
   COMMENT "Embedding the resources")
+# windres runs the C preprocessor of its own target, mingw-w64's gcc.
+find_program(WINDRES NAMES x86_64-w64-mingw32-windres)
+find_program(WINDRES_PREPROCESSOR NAMES x86_64-w64-mingw32-gcc)
+if(WINDRES AND WINDRES_PREPROCESSOR)
+  # windres looks for viewer.ico in its working folder first, so it compiles
+  # the icon the generator has just drawn.
+  add_custom_command(
+    OUTPUT ${RES_GEN}/viewer.res
+    COMMAND ${WINDRES} -J rc -O res -I ${CMAKE_SOURCE_DIR}/src/res ${CMAKE_SOURCE_DIR}/src/res/viewer.rc viewer.res
+    WORKING_DIRECTORY ${RES_GEN}
+    DEPENDS src/res/viewer.rc src/res/resource.h ${RES_GEN}/viewer.ico
+    COMMENT "Compiling the resource script with windres")
+  add_custom_target(rastelle_compiled_resources ALL DEPENDS ${RES_GEN}/viewer.res)
+  add_custom_target(rastelle_update_resources
+    COMMAND ${CMAKE_COMMAND} -E copy ${RES_GEN}/viewer.ico ${RES_GEN}/viewer.res ${CMAKE_SOURCE_DIR}/src/res/
+    DEPENDS ${RES_GEN}/viewer.ico ${RES_GEN}/viewer.res
+    COMMENT "Writing the drawn icon and the compiled resources into src/res")
+endif()
 
 add_library(rastelle_window STATIC
   src/platform/linux/code_page.cpp
