@@ -54,6 +54,15 @@ if(WINDRES AND WINDRES_PREPROCESSOR)
     COMMENT "Writing the drawn icon and the compiled resources into src/res")
 endif()
 
+# The fallback font's bytes, for the text output.
+add_custom_command(
+  OUTPUT ${RES_GEN}/fallback_font.cpp
+  COMMAND ${CMAKE_COMMAND} -DINPUT=${CMAKE_SOURCE_DIR}/src/res/fonts/rastelle-fallback.ttf
+          -DOUTPUT=${RES_GEN}/fallback_font.cpp -DNAME=kFallbackFont -DHEADER=platform/linux/fallback_font.h
+          -P ${CMAKE_SOURCE_DIR}/cmake/embed_file.cmake
+  DEPENDS src/res/fonts/rastelle-fallback.ttf cmake/embed_file.cmake
+  COMMENT "Embedding the fallback font")
+
 add_library(rastelle_window STATIC
   src/platform/linux/code_page.cpp
   src/platform/linux/drop.cpp
@@ -62,6 +71,7 @@ add_library(rastelle_window STATIC
   src/platform/linux/window.cpp
   ${RES_GEN}/resources.cpp)
 target_link_libraries(rastelle_window PUBLIC rastelle_core PkgConfig::VIEWER_DEPS)
+target_sources(rastelle_window PRIVATE ${RES_GEN}/fallback_font.cpp)
 
 file(GLOB APP_SOURCES CONFIGURE_DEPENDS src/app/*.cpp)
 add_library(rastelle_app STATIC ${APP_SOURCES})
