@@ -1,6 +1,6 @@
 # The viewer on Linux: its icon and resources, embedded as a table; the
-# window part of the platform layer on SDL; the application; its installation
-# for the desktop.
+# window part of the platform layer on SDL; the application. cmake/install.cmake
+# installs it for the desktop.
 
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(VIEWER_DEPS REQUIRED IMPORTED_TARGET sdl2 SDL2_ttf fontconfig)
@@ -79,11 +79,3 @@ target_link_libraries(rastelle_app PUBLIC rastelle_window)
 
 add_executable(rastelle src/platform/linux/entry.cpp)
 target_link_libraries(rastelle PRIVATE rastelle_app)
-
-include(GNUInstallDirs)
-install(TARGETS rastelle RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES share/rastelle.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-foreach(size 16 32)
-  install(FILES ${RES_GEN}/rastelle-${size}.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
-          RENAME rastelle.png)
-endforeach()
