@@ -4,13 +4,15 @@
 # (the prompt; the error caption too, at almost no cost), cut out of Droid
 # Sans Fallback and renamed, since the subset is a changed copy of that font.
 #
-#   scripts/make-font-subset.sh
+#   scripts/make-font-subset.sh [OUTPUT]
 #
-# Needs the Debian packages fonts-droid-fallback (the source font) and
+# writes OUTPUT instead when given (the test that the committed font is what
+# the script makes uses that). Needs the Debian packages fonts-droid-fallback (the source font) and
 # python3-fonttools (run with Debian's /usr/bin/python3). The texts are read
 # from src/app/texts.h, so a changed text only needs this script run again.
 # The same inputs give the same bytes.
 set -euo pipefail
+output="$(realpath -m -- "${1:-$(dirname "$0")/../src/res/fonts/rastelle-fallback.ttf}")"
 cd "$(dirname "$0")/.."
 
 source_font=/usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf
@@ -19,7 +21,7 @@ if [ ! -f "$source_font" ]; then
   exit 1
 fi
 
-/usr/bin/python3 - "$source_font" src/app/texts.h src/res/fonts/rastelle-fallback.ttf <<'PYTHON'
+/usr/bin/python3 - "$source_font" src/app/texts.h "$output" <<'PYTHON'
 import re
 import sys
 
@@ -69,4 +71,4 @@ names.setName("A subset of %s (the glyphs of the Rastelle viewer's texts), renam
               "changed from the original by the Rastelle developers." % original, 10, 3, 1, 0x409)
 font.save(output)
 PYTHON
-ls -l src/res/fonts/rastelle-fallback.ttf
+ls -l "$output"
