@@ -2,7 +2,9 @@
 # Installs what Rastelle needs on Debian 12 that is not installed yet, from
 # scripts/packages.txt: with "run", what building and running the viewer
 # needs (its [run] section); with "all" (the default), also what every test,
-# the Windows build, the benchmarks and fuzzing need (its [test] section).
+# the Windows build, the benchmarks and fuzzing need (its [test] section),
+# and the locale ja_JP.UTF-8, in which Wine runs a Japanese Windows (code
+# page 932) that still reads the Linux side's names as UTF-8.
 #
 #   scripts/setup.sh [run|all]
 set -euo pipefail
@@ -33,4 +35,11 @@ if ((${#missing[@]})); then
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -q
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+if [ "$set_name" == all ] && ! locale -a | grep -qi '^ja_JP\.utf-\?8$'; then
+  echo "Making the locale ja_JP.UTF-8"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 fi
