@@ -241,7 +241,7 @@ int TracePrint(const char* format, ...) {
 }
 
 int LoadBitmapFile(const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
+  std::FILE* file = OpenFileForReading(path);
   if (file == nullptr) return -1;
 
   std::uint8_t fileHeader[bmp::kFileHeaderSize];

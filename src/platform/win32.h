@@ -14,10 +14,16 @@
 #include <cstdlib>
 
 #include "windows/cp932_text.h"
+#include "windows/wide_paths.h"
 
 // Large blocks (file bodies) come from the ordinary heap on Windows.
 inline void* AllocateLargeBlock(size_t bytes) { return std::malloc(bytes); }
 inline void FreeLargeBlock(void* block) { std::free(block); }
 #else
+#include <cstdio>
+
 #include "linux/user.h"
+
+// Paths are bytes here, and a file opens by them as they are.
+inline std::FILE* OpenFileForReading(const char* path) { return std::fopen(path, "rb"); }
 #endif
