@@ -1,10 +1,9 @@
-# The viewer on Linux: its resources, compiled from the resource script and
-# embedded as a table; the window part of the platform layer on SDL; the
-# application; its installation for the desktop.
+# The viewer on Linux: its icon and resources, embedded as a table; the
+# window part of the platform layer on SDL; the application. cmake/install.cmake
+# installs it for the desktop.
 
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(VIEWER_DEPS REQUIRED IMPORTED_TARGET sdl2 SDL2_ttf fontconfig)
-find_program(WINDRES NAMES x86_64-w64-mingw32-windres i686-w64-mingw32-windres windres REQUIRED)
 
 # The icon's generator and the resource embedder run on the build machine.
 add_executable(rastelle_make_icon tools/make_icon.cpp)
@@ -12,25 +11,57 @@ add_executable(rastelle_embed_resources tools/embed_resources.cpp)
 
 set(RES_GEN ${CMAKE_BINARY_DIR}/generated)
 file(MAKE_DIRECTORY ${RES_GEN})
+set(RASTELLE_ICON_SIZES 16 32 48 64 128 256)
+set(ICON_FILES ${RES_GEN}/viewer.ico ${RES_GEN}/rastelle.svg)
+foreach(size ${RASTELLE_ICON_SIZES})
+  list(APPEND ICON_FILES ${RES_GEN}/rastelle-${size}.png)
+endforeach()
 add_custom_command(
-  OUTPUT ${RES_GEN}/viewer.ico ${RES_GEN}/rastelle-16.png ${RES_GEN}/rastelle-32.png
+  OUTPUT ${ICON_FILES}
   COMMAND rastelle_make_icon ${RES_GEN}
   DEPENDS rastelle_make_icon
   COMMENT "Drawing the icon")
-# windres looks for viewer.ico in its working folder first, so the build
-# embeds the icon the generator has just drawn.
-add_custom_command(
-  OUTPUT ${RES_GEN}/viewer.res
-  COMMAND ${WINDRES} -J rc -O res -I ${CMAKE_SOURCE_DIR}/src/res ${CMAKE_SOURCE_DIR}/src/res/viewer.rc viewer.res
-  WORKING_DIRECTORY ${RES_GEN}
-  DEPENDS src/res/viewer.rc src/res/resource.h ${RES_GEN}/viewer.ico
-  COMMENT "Compiling the resource script")
+add_custom_target(rastelle_icons ALL DEPENDS ${ICON_FILES})
+
+# src/res/viewer.res is the resource script as the Windows resource compiler
+# (windres) compiles it, committed, so that building on Linux needs no
+# Windows tools. Where windres and its preprocessor are installed, the build
+# compiles the script afresh with the icon just drawn, a test checks that the
+# committed file is the same, byte for byte, and the target
+# rastelle_update_resources writes both into src/res.
 add_custom_command(
   OUTPUT ${RES_GEN}/resources.cpp
-  COMMAND rastelle_embed_resources viewer.res resources.cpp
+  COMMAND rastelle_embed_resources ${CMAKE_SOURCE_DIR}/src/res/viewer.res resources.cpp
   WORKING_DIRECTORY ${RES_GEN}
-  DEPENDS rastelle_embed_resources ${RES_GEN}/viewer.res
+  DEPENDS rastelle_embed_resources src/res/viewer.res
   COMMENT "Embedding the resources")
+# windres runs the C preprocessor of its own target, mingw-w64's gcc.
+find_program(WINDRES NAMES x86_64-w64-mingw32-windres)
+find_program(WINDRES_PREPROCESSOR NAMES x86_64-w64-mingw32-gcc)
+if(WINDRES AND WINDRES_PREPROCESSOR)
+  # windres looks for viewer.ico in its working folder first, so it compiles
+  # the icon the generator has just drawn.
+  add_custom_command(
+    OUTPUT ${RES_GEN}/viewer.res
+    COMMAND ${WINDRES} -J rc -O res -I ${CMAKE_SOURCE_DIR}/src/res ${CMAKE_SOURCE_DIR}/src/res/viewer.rc viewer.res
+    WORKING_DIRECTORY ${RES_GEN}
+    DEPENDS src/res/viewer.rc src/res/resource.h ${RES_GEN}/viewer.ico
+    COMMENT "Compiling the resource script with windres")
+  add_custom_target(rastelle_compiled_resources ALL DEPENDS ${RES_GEN}/viewer.res)
+  add_custom_target(rastelle_update_resources
+    COMMAND ${CMAKE_COMMAND} -E copy ${RES_GEN}/viewer.ico ${RES_GEN}/viewer.res ${CMAKE_SOURCE_DIR}/src/res/
+    DEPENDS ${RES_GEN}/viewer.ico ${RES_GEN}/viewer.res
+    COMMENT "Writing the drawn icon and the compiled resources into src/res")
+endif()
+
+# The fallback font's bytes, for the text output.
+add_custom_command(
+  OUTPUT ${RES_GEN}/fallback_font.cpp
+  COMMAND ${CMAKE_COMMAND} -DINPUT=${CMAKE_SOURCE_DIR}/src/res/fonts/rastelle-fallback.ttf
+          -DOUTPUT=${RES_GEN}/fallback_font.cpp -DNAME=kFallbackFont -DHEADER=platform/linux/fallback_font.h
+          -P ${CMAKE_SOURCE_DIR}/cmake/embed_file.cmake
+  DEPENDS src/res/fonts/rastelle-fallback.ttf cmake/embed_file.cmake
+  COMMENT "Embedding the fallback font")
 
 add_library(rastelle_window STATIC
   src/platform/linux/code_page.cpp
@@ -50,6 +81,7 @@ add_library(rastelle_window STATIC
   src/platform/linux/window_registry.cpp
   ${RES_GEN}/resources.cpp)
 target_link_libraries(rastelle_window PUBLIC rastelle_core PkgConfig::VIEWER_DEPS)
+target_sources(rastelle_window PRIVATE ${RES_GEN}/fallback_font.cpp)
 
 file(GLOB APP_SOURCES CONFIGURE_DEPENDS src/app/*.cpp)
 add_library(rastelle_app STATIC ${APP_SOURCES})
@@ -57,11 +89,3 @@ target_link_libraries(rastelle_app PUBLIC rastelle_window)
 
 add_executable(rastelle src/platform/linux/entry.cpp)
 target_link_libraries(rastelle PRIVATE rastelle_app)
-
-include(GNUInstallDirs)
-install(TARGETS rastelle RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES share/rastelle.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-foreach(size 16 32)
-  install(FILES ${RES_GEN}/rastelle-${size}.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
-          RENAME rastelle.png)
-endforeach()

@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 
 seconds="${1:-60}"
 findings="${2:-build/fuzz/findings}"
-scripts/setup.sh
+scripts/setup.sh all
 
 cmake --preset fuzz
 cmake --build --preset fuzz -j2

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the release and opens a bitmap in the viewer:
-# the file given as the one argument, or else the sample bitmap, which the
-# bitmap generator writes into the build folder.
+# Installs what building and running the viewer needs and is missing, builds
+# the viewer (and the bitmap generator, which writes the sample) without any
+# test, and opens a bitmap in it: the file given as the one argument, or else
+# the sample bitmap, written into the build folder.
 set -euo pipefail
 if (($# > 1)); then
   echo "usage: scripts/run.sh [bitmap-file]" >&2
@@ -13,12 +14,12 @@ if (($# == 1)); then
 fi
 cd "$(dirname "$0")/.."
 
-scripts/setup.sh
-cmake --preset release >/dev/null
-cmake --build --preset release -j2
+scripts/setup.sh run
+cmake --preset viewer >/dev/null
+cmake --build --preset viewer -j2 --target rastelle bmpgen
 
 if [ -z "$file" ]; then
-  file="$PWD/build/release/sample.bmp"
-  build/release/tools/bmpgen/bmpgen --sample "$file"
+  file="$PWD/build/viewer/sample.bmp"
+  build/viewer/tools/bmpgen/bmpgen --sample "$file"
 fi
-exec build/release/rastelle "$file"
+exec build/viewer/rastelle "$file"

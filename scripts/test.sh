@@ -4,7 +4,7 @@
 # tests and the smoke test of the viewer under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh all
 
 # Every ctest run's counts add up to the closing line.
 passed=0

@@ -3,7 +3,8 @@
 # RASTELLE_WINEPREFIX); no offers to install Mono or Gecko; and the locale
 # C.UTF-8, whose ANSI code page is 1252, not 932, so the Japanese texts show
 # right only because the program converts them itself (RASTELLE_WINE_LOCALE
-# overrides it: ja_JP.UTF-8 gives a Japanese Windows, code page 932).
+# overrides it: ja_JP.UTF-8, which setup.sh makes, gives a Japanese Windows,
+# code page 932).
 rastelle_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export WINEPREFIX="${RASTELLE_WINEPREFIX:-$rastelle_root/build/wine}"
 export WINEARCH=win64

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Smoke test of the Windows build under Wine, on a virtual display: starts the
-# viewer with a bitmap it generates, and with files that do not load, reads
-# the caption from outside, takes a screenshot, closes the window with
-# WM_CLOSE and checks the exit code.
+# viewer with a bitmap it generates, under names the ANSI code page cannot
+# spell too, and with files that do not load, reads the caption from outside,
+# takes a screenshot, closes the window with WM_CLOSE and checks the exit code.
 #   scripts/wine-smoke.sh
 # Builds the windows preset first. Screenshots go to build/wine-smoke/.
 set -euo pipefail
@@ -70,10 +70,13 @@ zoom_caption() {
 }
 
 # Starts the viewer in the work folder with one argument, reads the caption,
-# takes a screenshot, closes the window and checks the exit code.
+# takes a screenshot, closes the window and checks the exit code. The viewer
+# runs in the locale RASTELLE_WINE_LOCALE names, which sets Wine's ANSI code
+# page (C.UTF-8: 1252; ja_JP.UTF-8: 932).
 run_viewer() {  # name argument expected-caption (or "zoom W H" for an image)
   local name="$1" argument="$2" expected="$3"
-  (cd "$work" && exec wine "$viewer" "$argument") &
+  local locale="${RASTELLE_WINE_LOCALE:-C.UTF-8}"
+  (cd "$work" && exec env LC_ALL="$locale" LANG="$locale" wine "$viewer" "$argument") &
   viewer_pid=$!
   local caption client
   caption="$(timeout 60 wine "$probe" caption rastelle.exe)" || caption="(no window)"
@@ -103,6 +106,11 @@ run_viewer() {  # name argument expected-caption (or "zoom W H" for an image)
 prepare_wine_prefix
 write_quadrants_bmp "$work/quadrants.bmp"
 cp "$work/quadrants.bmp" "$work/two words.bmp"
+# Names that the ANSI code page of the viewer's locale cannot spell: Korean
+# and Japanese in code page 1252, Korean and accented Latin in code page 932.
+cp "$work/quadrants.bmp" "$work/사진.bmp"
+cp "$work/quadrants.bmp" "$work/写真 1.bmp"
+cp "$work/quadrants.bmp" "$work/café.bmp"
 echo "not a bitmap" >"$work/text.bmp"
 
 echo "== smoke test"
@@ -110,6 +118,10 @@ run_viewer image quadrants.bmp "zoom 64 48"
 run_viewer path-with-blank "two words.bmp" "zoom 64 48"
 run_viewer missing-file missing.bmp "Rastelle ver 0.1"
 run_viewer not-a-bitmap text.bmp "Rastelle ver 0.1"
+run_viewer korean-name-cp1252 "사진.bmp" "zoom 64 48"
+run_viewer japanese-name-cp1252 "写真 1.bmp" "zoom 64 48"
+RASTELLE_WINE_LOCALE=ja_JP.UTF-8 run_viewer korean-name-cp932 "사진.bmp" "zoom 64 48"
+RASTELLE_WINE_LOCALE=ja_JP.UTF-8 run_viewer accented-name-cp932 "café.bmp" "zoom 64 48"
 echo "screenshots in $shots"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

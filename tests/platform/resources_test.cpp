@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/linux/layer_messages.h"
 #include "res/resource.h"
@@ -80,37 +81,56 @@ TEST(Resources, IconGroupHoldsTwo8BitImages) {
   }
 }
 
-TEST(Resources, SmallIconShowsWhiteBarsOnBlueAndIsOpaque) {
-  const ResourceBytes icon = Resource(RT_ICON, 1);
-  ASSERT_EQ(icon.size, 1384u);
-  EXPECT_EQ(icon.U32(0), 40u);  // biSize
-  EXPECT_EQ(icon.U32(4), 16u);  // biWidth
-  EXPECT_EQ(icon.U32(8), 32u);  // biHeight: colours and mask
-  EXPECT_EQ(icon.U16(14), 8u);  // biBitCount
-  const std::size_t palette = 40, pixels = palette + 256 * 4, mask = pixels + 16 * 16;
-  for (std::size_t i = mask; i < icon.size; ++i) ASSERT_EQ(icon.data[i], 0u) << "AND mask byte " << i - mask;
-  // The middle row, left to right: blue and white runs, at least two bars.
-  std::string row;
-  for (std::size_t x = 0; x < 16; ++x) {
-    const std::size_t entry = palette + 4 * icon.data[pixels + 8 * 16 + x];
-    const std::uint8_t blue = icon.data[entry], green = icon.data[entry + 1], red = icon.data[entry + 2];
-    if (blue == 255 && green == 255 && red == 255) {
-      row += 'W';
-    } else if (blue > 2 * red && blue > green) {
-      row += 'b';
-    } else {
-      row += '?';
+// What a pixel of the icon looks like: the dark frame, the white mat, sky,
+// sun or hill; '?' for anything else.
+char Looks(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+  if (red < 0x60 && green < 0x60 && blue < 0x60) return 'F';
+  if (red > 0xF0 && green > 0xF0 && blue > 0xF0) return 'W';
+  if (blue > red + 0x30 && blue >= green) return 's';
+  if (red > 0xC0 && green > 0x90 && blue < 0x80) return 'o';
+  if (green > red && green > blue) return 'g';
+  return '?';
+}
+
+// A framed landscape photograph: a dark frame all round, sky above, a sun in
+// the sky, hills below; every pixel opaque. Rows are stored bottom-up.
+TEST(Resources, IconImagesShowAFramedLandscapeAndAreOpaque) {
+  for (int id : {1, 2}) {
+    const std::size_t size = id == 1 ? 16 : 32;
+    SCOPED_TRACE(size);
+    const ResourceBytes icon = Resource(RT_ICON, id);
+    ASSERT_EQ(icon.size, size == 16 ? 1384u : 2216u);
+    ASSERT_EQ(icon.U32(0), 40u);       // biSize
+    ASSERT_EQ(icon.U32(4), size);      // biWidth
+    ASSERT_EQ(icon.U32(8), 2 * size);  // biHeight: colours and mask
+    ASSERT_EQ(icon.U16(14), 8u);       // biBitCount
+    const std::size_t palette = 40, pixels = palette + 256 * 4, mask = pixels + size * size;
+    for (std::size_t i = mask; i < icon.size; ++i)
+      ASSERT_EQ(icon.data[i], 0u) << "AND mask byte " << i - mask;
+
+    std::vector<std::string> rows(size);  // top row first
+    for (std::size_t y = 0; y < size; ++y) {
+      for (std::size_t x = 0; x < size; ++x) {
+        const std::size_t entry = palette + 4 * icon.data[pixels + (size - 1 - y) * size + x];
+        rows[y] += Looks(icon.data[entry + 2], icon.data[entry + 1], icon.data[entry]);
+      }
     }
-  }
-  EXPECT_EQ(row.find('?'), std::string::npos) << row;
-  EXPECT_EQ(row.front(), 'b') << row;
-  EXPECT_EQ(row.back(), 'b') << row;
-  int bars = 0;
-  for (std::size_t x = 1; x < row.size(); ++x) bars += row[x] == 'W' && row[x - 1] == 'b';
-  EXPECT_GE(bars, 2) << row;
-  // Bars are vertical: the row a quarter down is the same.
-  for (std::size_t x = 0; x < 16; ++x) {
-    EXPECT_EQ(icon.data[pixels + 4 * 16 + x], icon.data[pixels + 8 * 16 + x]) << "column " << x;
+    std::string picture;
+    for (const std::string& row : rows) picture += row + "\n";
+    SCOPED_TRACE(picture);
+    EXPECT_EQ(picture.find('?'), std::string::npos);
+    for (std::size_t i = 0; i < size; ++i) {
+      EXPECT_EQ(rows[0][i], 'F');
+      EXPECT_EQ(rows[size - 1][i], 'F');
+      EXPECT_EQ(rows[i][0], 'F');
+      EXPECT_EQ(rows[i][size - 1], 'F');
+    }
+    EXPECT_EQ(rows[size / 4][size / 4], 's');        // sky in the upper left
+    EXPECT_EQ(rows[size * 13 / 16][size / 2], 'g');  // a hill along the bottom
+    std::size_t sun = std::string::npos;
+    for (std::size_t y = 0; y < size / 2 && sun == std::string::npos; ++y) sun = rows[y].find('o');
+    EXPECT_NE(sun, std::string::npos) << "no sun in the upper half";
+    for (std::size_t y = size / 2; y < size; ++y) EXPECT_EQ(rows[y].find('o'), std::string::npos) << y;
   }
 }
 

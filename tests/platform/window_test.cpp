@@ -220,15 +220,19 @@ TEST_F(WindowTest, SmallIconGivesTheDesktopIts16PixelImage) {
   ASSERT_NE(shown, nullptr);
   ASSERT_EQ(shown->width, 16);
   ASSERT_EQ(shown->height, 16);
-  int white = 0, blue = 0;
-  for (std::uint32_t pixel : shown->argb) {
-    EXPECT_EQ(pixel >> 24, 0xFFu);  // opaque
-    white += (pixel & 0xFFFFFF) == 0xFFFFFF;
-    blue += (pixel & 0xFF) > 2 * ((pixel >> 16) & 0xFF);
-  }
-  EXPECT_GT(white, 16);
-  EXPECT_GT(blue, 16);
-  EXPECT_EQ(white + blue, 256);
+  // The picture top row first, red in bits 16 to 23: a dark frame along the
+  // top, sky (blue beyond red) in the upper part, a hill (green beyond red
+  // and blue) in the lower part.
+  const auto at = [&](int x, int y) { return shown->argb[static_cast<std::size_t>(y * 16 + x)]; };
+  const auto red = [](std::uint32_t p) { return (p >> 16) & 0xFF; };
+  const auto green = [](std::uint32_t p) { return (p >> 8) & 0xFF; };
+  const auto blue = [](std::uint32_t p) { return p & 0xFF; };
+  for (std::uint32_t pixel : shown->argb) EXPECT_EQ(pixel >> 24, 0xFFu);  // opaque
+  for (int x = 0; x < 16; ++x) EXPECT_LT(red(at(x, 0)) + green(at(x, 0)) + blue(at(x, 0)), 0x120u) << x;
+  const std::uint32_t sky = at(4, 4), hill = at(8, 13);
+  EXPECT_GT(blue(sky), red(sky) + 0x40) << std::hex << sky;
+  EXPECT_GT(green(hill), red(hill)) << std::hex << hill;
+  EXPECT_GT(green(hill), blue(hill)) << std::hex << hill;
 }
 
 TEST(TextOut, WritesBlackGlyphsOnOpaqueWhiteInItsBox) {

@@ -1,9 +1,12 @@
-// Reading a load's file with the C library.
+// Reading a load's file with the C library, opened by the wide form of its
+// path where the platform kept one.
 #include "../input_file.h"
 
 #include <sys/stat.h>
 
 #include <cstdio>
+
+#include "wide_paths.h"
 
 namespace {
 
@@ -12,7 +15,7 @@ std::FILE* Stream(std::intptr_t handle) { return reinterpret_cast<std::FILE*>(ha
 }  // namespace
 
 bool InputFile::Open(const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
+  std::FILE* file = OpenFileForReading(path);
   if (file == nullptr) return false;
   handle_ = reinterpret_cast<std::intptr_t>(file);
   return true;
