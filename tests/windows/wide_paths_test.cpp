@@ -15,6 +15,7 @@
 #include "app/viewer_window.h"
 #include "bmp_builder.h"
 #include "loader/bitmap_loader.h"
+#include "platform/memory.h"
 #include "platform/win32.h"
 #include "res/resource.h"
 
@@ -60,7 +61,7 @@ void ReleaseImage() {
     DeleteDC(CurrentImage.surfaceDc);
     DeleteObject(CurrentImage.surfaceBitmap);
   }
-  FreeLargeBlock(CurrentImage.fileBody);
+  FreeBlock(CurrentImage.fileBody, CurrentImage.fileBodyRead);
   CurrentImage = LoadedImage{};
 }
 
