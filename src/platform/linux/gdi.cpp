@@ -7,6 +7,7 @@
 #include <new>
 
 #include "../win32.h"
+#include "reduced_copies.h"
 
 namespace {
 
@@ -233,6 +234,7 @@ BOOL DeleteObject(HGDIOBJ object) {
   if (!IsKind(object, GdiKind::Bitmap)) return FALSE;
   auto* bitmap = static_cast<HBITMAP>(object);
   if (bitmap->stock || bitmap->selected) return FALSE;
+  ReleaseReducedCopies(bitmap);
   if (bitmap->bytes >= kHugePage) {
     UnmapZeroed(bitmap->pixels, bitmap->bytes);
   } else {

@@ -53,14 +53,17 @@ using HWND = HWND__*;
 // behind an HGDIOBJ.
 enum class GdiKind : std::uint32_t { Bitmap = 0x42544D50, Brush = 0x42525348 };
 
+struct ReducedCopies;
+
 struct HBITMAP__ {
   GdiKind kind;
   std::int32_t width;
   std::int32_t height;
-  std::uint32_t* pixels;  // width * height COLORREFs, top row first
-  std::size_t bytes;      // size of the pixel block
-  bool stock;             // the default bitmap of a memory context
-  bool selected;          // selected into a device context
+  std::uint32_t* pixels;             // width * height COLORREFs, top row first
+  std::size_t bytes;                 // size of the pixel block
+  bool stock;                        // the default bitmap of a memory context
+  bool selected;                     // selected into a device context
+  ReducedCopies* reduced = nullptr;  // made by reducing stretches, freed with the bitmap
 };
 using HBITMAP = HBITMAP__*;
 
@@ -147,18 +150,15 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
 
 // Copies the source rectangle onto the destination rectangle, scaled (SRCCOPY
 // is the one raster operation). Enlarging repeats pixels (nearest neighbour),
-// so every source pixel becomes a crisp block. Reducing averages the source
-// pixels each destination pixel covers (a box filter), sampled on a bounded
-// grid so a paint costs the same whatever the source's size: the centres of
-// up to kMaxSampleColumns equal parts of the span across and of up to
-// kMaxSampleRows parts of the span down. Columns are cheap (a sampled row is
-// in the cache), rows cost memory bandwidth, hence fewer of them. Up to those
-// factors (4 across, 2 down) every source pixel counts. Clipped to both
-// rasters; source pixels outside the source raster are skipped.
+// so every source pixel becomes a crisp block. Reducing makes each
+// destination pixel the mean of the source area it covers, partly covered
+// pixels weighed by the part they contribute. A large source keeps reduced
+// copies (halves, quarters, ...) made by its first reducing stretch, so a
+// paint reads about as many pixels as it writes; they cost at most a third of
+// the bitmap and are made again after the bitmap is written to. Clipped to
+// both rasters; source pixels outside the source raster do not count.
 BOOL StretchBlt(HDC destination, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
                 int sourceWidth, int sourceHeight, DWORD rop);
-constexpr int kMaxSampleColumns = 4;
-constexpr int kMaxSampleRows = 2;
 
 // Large blocks (file bodies) are backed by transparent huge pages where the
 // kernel offers them, which makes their first touch far cheaper. Freed with
