@@ -1,10 +1,11 @@
 // Reducing by area: each destination pixel is the mean of the source area
 // it covers, with the partly covered source pixels at its edges weighted by
-// the part they contribute. Separable: per destination row, the covered
-// source rows are summed with their weights (SumRows), then each destination
-// column sums its span of those sums (AddColumns). Weights are integers in
-// 1/256 of a source pixel, so rows sum exactly in 32 bits; columns sum in
-// floats, which also divide by the covered area.
+// the part they contribute. This file holds the way that suits any number of
+// source pixels per destination pixel, and chooses between it and the
+// 16-bit way for few (area_few_taps.cpp). Separable: per destination row,
+// the covered source rows are summed with their weights (SumRows), then each
+// destination column sums its run of those sums (AddColumns). Rows sum
+// exactly in 32 bits; columns sum in floats, which also divide by the area.
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -119,50 +120,21 @@ inline void AddColumns(const std::int32_t* sums, const float* weights, std::size
 #endif
 }
 
-#ifdef __SSE2__
-using Totals = __m128;
-
-// The sums of taps columns, each times its weight (given four times).
-inline Totals AddPadded(const std::int32_t* sums, const std::int32_t* columns, const float* weights,
-                        std::size_t taps) {
-  __m128 total = _mm_setzero_ps();
-  for (std::size_t i = 0; i < taps; ++i) {
-    const __m128 column =
-        _mm_cvtepi32_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + columns[i])));
-    total = _mm_add_ps(total, _mm_mul_ps(column, _mm_loadu_ps(weights + 4 * i)));
-  }
-  return total;
-}
-
 // The colour of four channel totals times scale, rounded to nearest.
-inline COLORREF Pack(Totals totals, float scale) {
-  const __m128i values = _mm_cvtps_epi32(_mm_mul_ps(totals, _mm_set1_ps(scale)));
+inline COLORREF Pack(const float* totals, float scale) {
+#ifdef __SSE2__
+  const __m128i values = _mm_cvtps_epi32(_mm_mul_ps(_mm_loadu_ps(totals), _mm_set1_ps(scale)));
   const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(values, values), values);
   return static_cast<COLORREF>(_mm_cvtsi128_si32(bytes)) & 0x00FFFFFF;
-}
-inline COLORREF Pack(const float* totals, float scale) { return Pack(_mm_loadu_ps(totals), scale); }
 #else
-struct Totals {
-  float channel[4];
-};
-
-inline Totals AddPadded(const std::int32_t* sums, const std::int32_t* columns, const float* weights,
-                        std::size_t taps) {
-  Totals total{};
-  for (std::size_t i = 0; i < taps; ++i) AddColumns(sums + columns[i], weights + 4 * i, 1, total.channel);
-  return total;
-}
-
-inline COLORREF Pack(const float* totals, float scale) {
   COLORREF colour = 0;
   for (int c = 0; c < 3; ++c) {
     const float value = std::nearbyint(totals[c] * scale);
     colour |= static_cast<COLORREF>(std::clamp(value, 0.0f, 255.0f)) << (8 * c);
   }
   return colour;
-}
-inline COLORREF Pack(const Totals& totals, float scale) { return Pack(totals.channel, scale); }
 #endif
+}
 
 // Everything one stretch computes once and reuses for every row.
 struct Work {
@@ -175,16 +147,12 @@ struct Work {
   std::vector<const std::uint32_t*> rowPointers;
   std::vector<std::size_t> ends;  // where each destination column's run ends
   std::vector<float> totals;      // four per destination column
-  std::vector<std::int32_t> paddedSums;
-  std::vector<float> paddedWeights;
-  std::size_t paddedCount = 0;
 };
 
 // The weighted sums of source columns [block, block + width) over the given
-// rows; with gather, added to the totals of the destination columns that
-// cover them.
+// rows, added to the totals of the destination columns that cover them.
 void AddBlock(Work& work, std::size_t block, std::size_t width, std::size_t firstRow, std::size_t count,
-              std::size_t firstWeight, bool gather) {
+              std::size_t firstWeight) {
   const LevelRaster& source = work.source;
   for (std::size_t i = 0; i < count; ++i)
     work.rowPointers[i] = source.pixels + (firstRow + i) * source.width + block;
@@ -195,7 +163,6 @@ void AddBlock(Work& work, std::size_t block, std::size_t width, std::size_t firs
     work.pairs[i / 2] = static_cast<std::int32_t>(low | static_cast<std::uint32_t>(high) << 16);
   }
   SumRows(work.rowPointers.data(), work.pairs.data(), count, width, work.sums.data());
-  if (!gather) return;
   // The destination columns whose runs meet the block: runs only move right.
   const Taps& columns = work.columns;
   const auto begin =
@@ -213,55 +180,9 @@ void AddBlock(Work& work, std::size_t block, std::size_t width, std::size_t firs
   }
 }
 
-std::uint32_t* DestinationRow(const Work& work, std::size_t r) {
-  const AreaStretch& s = work.stretch;
-  return s.destination->pixels +
-         static_cast<std::size_t>(s.firstRow + static_cast<std::int64_t>(r)) * s.destination->width +
-         static_cast<std::size_t>(s.firstColumn);
-}
-
-// The common case: every column the row needs summed in one go, and each
-// destination pixel finished straight from the sums. Every pixel takes the
-// same number of columns (padded with weight 0), so the loop's branches are
-// the same from pixel to pixel.
-void StretchRowAtOnce(Work& work, std::size_t r, std::size_t columnStart, std::size_t columnEnd) {
-  const Taps& rows = work.rows;
-  AddBlock(work, columnStart, columnEnd - columnStart, static_cast<std::size_t>(rows.first[r]),
-           static_cast<std::size_t>(rows.count[r]), static_cast<std::size_t>(rows.offset[r]), false);
-  std::uint32_t* out = DestinationRow(work, r);
-  const float scale = 1.0f / static_cast<float>(rows.total[r]);
-  const std::size_t taps = work.paddedCount;
-  const std::int32_t* sums = work.sums.data();
-  const std::int32_t* column = work.paddedSums.data();
-  const float* weight = work.paddedWeights.data();
-  for (std::size_t k = 0; k < work.columns.first.size(); ++k, column += taps, weight += 4 * taps) {
-    if (work.columns.count[k] != 0) out[k] = Pack(AddPadded(sums, column, weight, taps), scale);
-  }
-}
-
-// Each destination column's sums and weights (four copies of each, one per
-// channel), paddedCount of them.
-void PadColumns(Work& work, std::size_t columnStart) {
-  const Taps& columns = work.columns;
-  std::size_t most = 0;
-  for (std::int32_t count : columns.count) most = std::max(most, static_cast<std::size_t>(count));
-  work.paddedCount = most;
-  for (std::size_t k = 0; k < columns.first.size(); ++k) {
-    const auto count = static_cast<std::size_t>(columns.count[k]);
-    const std::size_t first = static_cast<std::size_t>(columns.first[k]) - (count == 0 ? 0 : columnStart);
-    for (std::size_t i = 0; i < most; ++i) {
-      const std::size_t column = count == 0 ? 0 : first + std::min(i, count - 1);
-      work.paddedSums.push_back(static_cast<std::int32_t>(4 * column));
-      const float weight =
-          i < count ? work.columnWeights[static_cast<std::size_t>(columns.offset[k]) + i] : 0.0f;
-      work.paddedWeights.insert(work.paddedWeights.end(), 4, weight);
-    }
-  }
-}
-
-// Any width and height: the columns in blocks, the rows in runs, their
+// One destination row: the columns in blocks, the rows in runs, their
 // weighted sums gathered in each destination pixel's totals.
-void StretchRowInParts(Work& work, std::size_t r, std::size_t columnStart, std::size_t columnEnd) {
+void StretchRow(Work& work, std::size_t r, std::size_t columnStart, std::size_t columnEnd) {
   const Taps& rows = work.rows;
   std::fill(work.totals.begin(), work.totals.end(), 0.0f);
   const auto firstRow = static_cast<std::size_t>(rows.first[r]);
@@ -270,10 +191,14 @@ void StretchRowInParts(Work& work, std::size_t r, std::size_t columnStart, std::
     const std::size_t width = std::min(kColumnBlock, columnEnd - block);
     for (std::size_t done = 0; done < rowCount; done += kMaxRowsPerSum) {
       AddBlock(work, block, width, firstRow + done, std::min(kMaxRowsPerSum, rowCount - done),
-               static_cast<std::size_t>(rows.offset[r]) + done, true);
+               static_cast<std::size_t>(rows.offset[r]) + done);
     }
   }
-  std::uint32_t* out = DestinationRow(work, r);
+  const AreaStretch& s = work.stretch;
+  std::uint32_t* out =
+      s.destination->pixels +
+      static_cast<std::size_t>(s.firstRow + static_cast<std::int64_t>(r)) * s.destination->width +
+      static_cast<std::size_t>(s.firstColumn);
   const float scale = 1.0f / static_cast<float>(rows.total[r]);
   for (std::size_t k = 0; k < work.columns.first.size(); ++k) {
     if (work.columns.count[k] != 0) out[k] = Pack(&work.totals[4 * k], scale);
@@ -284,7 +209,7 @@ void StretchRowInParts(Work& work, std::size_t r, std::size_t columnStart, std::
 
 void StretchAnyTaps(const AreaStretch& s, const LevelRaster& source, const Taps& columnTaps,
                     const Taps& rowTaps) {
-  Work work{s, source, columnTaps, rowTaps, {}, {}, {}, {}, {}, {}, {}, {}};
+  Work work{s, source, columnTaps, rowTaps, {}, {}, {}, {}, {}, {}};
   const Taps& columns = work.columns;
   std::size_t columnStart = SIZE_MAX, columnEnd = 0;
   for (std::size_t k = 0; k < columns.first.size(); ++k) {
@@ -298,26 +223,15 @@ void StretchAnyTaps(const AreaStretch& s, const LevelRaster& source, const Taps&
     }
   }
   if (columnStart >= columnEnd) return;
-  // Offsets into columnWeights: the same as into the weights, skipping nothing
-  // since a column without taps has none.
   std::size_t maxRows = 0;
   for (std::int32_t count : work.rows.count) maxRows = std::max(maxRows, static_cast<std::size_t>(count));
-  const bool atOnce = columnEnd - columnStart <= kColumnBlock && maxRows < kMaxRowsPerSum;
+  maxRows = std::min(maxRows, kMaxRowsPerSum);
   work.sums.resize(4 * kColumnBlock);
-  work.pairs.resize(std::min(maxRows, kMaxRowsPerSum) / 2 + 1);
-  work.rowPointers.resize(std::min(maxRows, kMaxRowsPerSum) + 1);
-  if (atOnce) {
-    PadColumns(work, columnStart);
-  } else {
-    work.totals.resize(4 * columns.first.size());
-  }
+  work.pairs.resize(maxRows / 2 + 1);
+  work.rowPointers.resize(maxRows + 1);
+  work.totals.resize(4 * columns.first.size());
   for (std::size_t r = 0; r < work.rows.first.size(); ++r) {
-    if (work.rows.count[r] == 0) continue;
-    if (atOnce) {
-      StretchRowAtOnce(work, r, columnStart, columnEnd);
-    } else {
-      StretchRowInParts(work, r, columnStart, columnEnd);
-    }
+    if (work.rows.count[r] != 0) StretchRow(work, r, columnStart, columnEnd);
   }
 }
 
