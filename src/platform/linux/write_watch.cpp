@@ -94,8 +94,8 @@ bool WatchWrites(WriteWatch& watch, const void* block, std::size_t bytes) {
 bool WrittenSince(const WriteWatch& watch) {
   if (watch.slot < 0) return true;
   if (slots[watch.slot].written != 0) return true;
-  return std::memcmp(watch.head, watch.headBytes.data(), watch.headBytes.size()) != 0 ||
-         std::memcmp(watch.tail, watch.tailBytes.data(), watch.tailBytes.size()) != 0;
+  return !std::equal(watch.headBytes.begin(), watch.headBytes.end(), watch.head) ||
+         !std::equal(watch.tailBytes.begin(), watch.tailBytes.end(), watch.tail);
 }
 
 void StopWatching(WriteWatch& watch) {
