@@ -164,6 +164,10 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--pictures") == 0) pictures = Split(argv[i + 1]);
     if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
   }
+  double load = 0;
+  getloadavg(&load, 1);
+  std::printf("load average %.2f; times: wall-clock medians of %d runs (gdk-pixbuf: %d)\n", load, runs,
+              std::min(runs, 3));
   std::printf("%-10s %-11s %-11s %-11s | %-9s %-10s %-10s | %-9s %-11s | %-4s %s\n", "picture", "source",
               "window", "shown", "ours", "paint", "first", "gdk-pixbuf", "time", ">=", "faster");
   for (const std::string& text : sizes) {
