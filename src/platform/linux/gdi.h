@@ -59,11 +59,12 @@ struct HBITMAP__ {
   GdiKind kind;
   std::int32_t width;
   std::int32_t height;
-  std::uint32_t* pixels;             // width * height COLORREFs, top row first
-  std::size_t bytes;                 // size of the pixel block
-  bool stock;                        // the default bitmap of a memory context
-  bool selected;                     // selected into a device context
-  ReducedCopies* reduced = nullptr;  // made by reducing stretches, freed with the bitmap
+  std::uint32_t* pixels;  // width * height COLORREFs, top row first
+  std::size_t bytes;      // size of the pixel block
+  bool stock;             // the default bitmap of a memory context
+  bool selected;          // selected into a device context
+  // What reducing stretches keep for the bitmap; freed with it.
+  ReducedCopies* reduced = nullptr;
 };
 using HBITMAP = HBITMAP__*;
 
@@ -152,11 +153,11 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
 // is the one raster operation). Enlarging repeats pixels (nearest neighbour),
 // so every source pixel becomes a crisp block. Reducing makes each
 // destination pixel the mean of the source area it covers, partly covered
-// pixels weighed by the part they contribute. A large source keeps reduced
-// copies (halves, quarters, ...) made by its first reducing stretch, so a
-// paint reads about as many pixels as it writes; they cost at most a third of
-// the bitmap and are made again after the bitmap is written to. Clipped to
-// both rasters; source pixels outside the source raster do not count.
+// pixels weighed by the part they contribute. A source of more than 4 Mpx is
+// read through a copy of its block means of at most 4 Mpx, made by its first
+// reducing stretch and again after the bitmap is written to, so that a paint
+// costs about the same whatever the source's size. Clipped to both rasters;
+// source pixels outside the source raster do not count.
 BOOL StretchBlt(HDC destination, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
                 int sourceWidth, int sourceHeight, DWORD rop);
 

@@ -30,7 +30,7 @@ struct Copy {
 
 struct ReducedCopies {
   Copy levels[kMaxLevels + 1];  // levels[0] stays empty: level 0 is the bitmap
-  int limit = 0;                // the coarsest level the budget allows
+  int limit = 0;                // levels 1 to this take at most a third of the bitmap
   WriteWatch watch;
 };
 
