@@ -167,7 +167,7 @@ TEST(StretchBlt, ReducingAveragesTheCoveredPixels) {
   }
 }
 
-TEST(StretchBlt, ThinLinesSurviveReductionUpToTheFullySampledFactors) {
+TEST(StretchBlt, ThinLinesSurviveReductionAsTheirShareOfTheArea) {
   // A black column and a black row in a white 16 x 8 source, reduced 4 times
   // across and 2 times down: the destination column and row that cover them
   // come out darker than white, everything else stays white.

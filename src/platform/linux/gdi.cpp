@@ -5,6 +5,7 @@
 #include "../memory.h"
 #include "../win32.h"
 #include "client_area.h"
+#include "reduced_copies.h"
 
 namespace {
 
@@ -108,6 +109,7 @@ BOOL DeleteObject(HGDIOBJ object) {
   if (!IsKind(object, GdiKind::Bitmap)) return FALSE;
   auto* bitmap = static_cast<HBITMAP>(object);
   if (bitmap->stock || bitmap->selected) return FALSE;
+  ReleaseReducedCopies(bitmap);
   FreeBlock(bitmap->pixels, bitmap->bytes);
   delete bitmap;
   return TRUE;

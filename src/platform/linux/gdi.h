@@ -52,6 +52,8 @@ using HWND = HWND__*;
 // behind an HGDIOBJ.
 enum class GdiKind : std::uint32_t { Bitmap = 0x42544D50, Brush = 0x42525348 };
 
+struct ReducedCopies;
+
 struct HBITMAP__ {
   GdiKind kind;
   std::int32_t width;
@@ -60,6 +62,8 @@ struct HBITMAP__ {
   std::size_t bytes;      // size of the pixel block
   bool stock;             // the default bitmap of a memory context
   bool selected;          // selected into a device context
+  // What reducing stretches keep for the bitmap; freed with it.
+  ReducedCopies* reduced = nullptr;
 };
 using HBITMAP = HBITMAP__*;
 
@@ -137,10 +141,13 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
 
 // Copies the source rectangle onto the destination rectangle, scaled (SRCCOPY
 // is the one raster operation). Enlarging repeats pixels (nearest neighbour),
-// so every source pixel becomes a crisp block. Reducing averages the source
-// pixels each destination pixel covers (a box filter), sampled on a bounded
-// grid so a paint costs the same whatever the source's size. Clipped to both
-// rasters; source pixels outside the source raster are skipped.
+// so every source pixel becomes a crisp block. Reducing makes each
+// destination pixel the mean of the source area it covers, partly covered
+// pixels weighed by the part they contribute. A source of more than 4 Mpx is
+// read through a copy of its block means of at most 4 Mpx, made by its first
+// reducing stretch and again after the bitmap is written to, so that a paint
+// costs about the same whatever the source's size. Clipped to both rasters;
+// source pixels outside the source raster do not count.
 BOOL StretchBlt(HDC destination, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
                 int sourceWidth, int sourceHeight, DWORD rop);
 

@@ -1,13 +1,15 @@
 // Painting on device contexts: solid brushes, rectangles and the stretching
-// copy. Pure raster work over the contexts' COLORREF rasters.
+// copy. Pure raster work over the contexts' COLORREF rasters; reducing is
+// area_average.cpp's, from the copies reduced_copies.cpp keeps.
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <new>
 #include <utility>
 #include <vector>
 
 #include "../win32.h"
+#include "area_average.h"
+#include "reduced_copies.h"
 
 namespace {
 
@@ -32,106 +34,46 @@ Span Clip(std::int64_t start, std::int64_t end, std::size_t size) {
   return {first, std::max(first, last)};
 }
 
-// Where one axis of a stretch samples its source: for each destination
-// position inside the clip, `count` source positions, -1 for one that lies
-// outside the source raster. Enlarging takes the one source pixel under the
-// destination pixel's centre; reducing takes the centres of `count` equal
-// parts of the source span the destination pixel covers.
-struct Samples {
-  int count;
+// Where one axis of an enlarging stretch samples its source: for each
+// destination position inside the clip, the source pixel under the
+// destination pixel's centre, -1 for one outside the source raster.
+std::vector<std::int32_t> SampleAxis(Span clip, int start, int length, int sourceStart, int sourceLength,
+                                     std::size_t sourceSize) {
   std::vector<std::int32_t> positions;
-};
-
-Samples SampleAxis(Span clip, int start, int length, int sourceStart, int sourceLength,
-                   std::size_t sourceSize, int maxSamples) {
-  const std::int64_t ratioCeiling = (std::int64_t{sourceLength} + length - 1) / length;
-  Samples samples{static_cast<int>(std::min<std::int64_t>(ratioCeiling, maxSamples)), {}};
-  const std::int64_t k = samples.count;
-  samples.positions.reserve(static_cast<std::size_t>((clip.last - clip.first) * k));
+  positions.reserve(static_cast<std::size_t>(clip.last - clip.first));
   for (std::int64_t d = clip.first; d < clip.last; ++d) {
-    const std::int64_t t = d - start;
-    for (std::int64_t j = 0; j < k; ++j) {
-      // The centre of part j of k of the span [t, t + 1) * sourceLength / length,
-      // in 128 bits: t reaches 2^32 and sourceLength 2^31.
-      const auto offset = static_cast<std::int64_t>(static_cast<__int128>((t * k + j) * 2 + 1) *
-                                                    sourceLength / (2 * std::int64_t{length} * k));
-      const std::int64_t position = sourceStart + offset;
-      const bool inside = position >= 0 && position < static_cast<std::int64_t>(sourceSize);
-      samples.positions.push_back(inside ? static_cast<std::int32_t>(position) : -1);
-    }
+    // In 128 bits: d - start reaches 2^32 and sourceLength 2^31.
+    const auto offset = static_cast<std::int64_t>(static_cast<__int128>((d - start) * 2 + 1) * sourceLength /
+                                                  (2 * std::int64_t{length}));
+    const std::int64_t position = sourceStart + offset;
+    const bool inside = position >= 0 && position < static_cast<std::int64_t>(sourceSize);
+    positions.push_back(inside ? static_cast<std::int32_t>(position) : -1);
   }
-  return samples;
+  return positions;
 }
 
-// The average of n COLORREFs whose red and blue were summed in rb and whose
-// green in g, rounded to nearest. The fixed-point reciprocal is exact for the
-// at most kMaxSampleColumns x kMaxSampleRows samples that are summed.
-COLORREF Average(std::uint32_t rb, std::uint32_t g, std::uint32_t n) {
-  const std::uint32_t inverse = (65536 + n - 1) / n;
-  const std::uint32_t half = n / 2;
-  const std::uint32_t r = ((rb & 0xFFFF) + half) * inverse >> 16;
-  const std::uint32_t b = ((rb >> 16) + half) * inverse >> 16;
-  const std::uint32_t green = ((g >> 8) + half) * inverse >> 16;
-  return r | green << 8 | b << 16;
-}
-
-static_assert(kMaxSampleColumns * kMaxSampleRows <= 16,
-              "sums must fit their fields, and the reciprocal be exact");
-
-// The rows [first, last) of the destination where every sample lies inside
-// the source raster: kx columns and ky rows a pixel, known when compiled so
-// the sums unroll.
-struct Stretch {
-  HDC destination;
-  HDC source;
-  Span columns;
-  Span rows;
-  const Samples* sx;
-  const Samples* sy;
-};
-
-template <int kx, int ky>
-void StretchInside(const Stretch& s) {
-  constexpr std::uint32_t n = kx * ky;
-  const std::size_t count = static_cast<std::size_t>(s.columns.last - s.columns.first);
-  for (std::int64_t d = s.rows.first; d < s.rows.last; ++d) {
-    std::uint32_t* out = s.destination->pixels + static_cast<std::size_t>(d) * s.destination->width +
-                         static_cast<std::size_t>(s.columns.first);
-    const std::int32_t* rowSamples = &s.sy->positions[static_cast<std::size_t>(d - s.rows.first) * ky];
-    const std::uint32_t* sourceRows[ky];
-    for (int j = 0; j < ky; ++j)
-      sourceRows[j] = s.source->pixels + std::size_t(rowSamples[j]) * s.source->width;
-    const std::int32_t* columnSamples = s.sx->positions.data();
-    for (std::size_t i = 0; i < count; ++i, columnSamples += kx) {
-      if constexpr (n == 1) {
-        out[i] = sourceRows[0][columnSamples[0]];
-      } else {
-        std::uint32_t rb = 0, g = 0;
-        for (int c = 0; c < kx; ++c) {
-          for (int j = 0; j < ky; ++j) {
-            const std::uint32_t pixel = sourceRows[j][columnSamples[c]];
-            rb += pixel & 0x00FF00FF;
-            g += pixel & 0x0000FF00;
-          }
-        }
-        out[i] = Average(rb, g, n);
+// Enlarging (or copying at the same size): one source pixel per destination
+// pixel; a destination pixel whose source pixel lies outside the source
+// raster keeps its colour.
+void StretchByRepeating(HDC destination, Span columns, Span rows, const std::vector<std::int32_t>& sx,
+                        const std::vector<std::int32_t>& sy, HDC source) {
+  const std::size_t count = static_cast<std::size_t>(columns.last - columns.first);
+  const bool allColumnsInside = std::find(sx.begin(), sx.end(), -1) == sx.end();
+  for (std::int64_t d = rows.first; d < rows.last; ++d) {
+    const std::int32_t sourceRow = sy[static_cast<std::size_t>(d - rows.first)];
+    if (sourceRow < 0) continue;
+    std::uint32_t* out = destination->pixels + static_cast<std::size_t>(d) * destination->width +
+                         static_cast<std::size_t>(columns.first);
+    const std::uint32_t* row = source->pixels + static_cast<std::size_t>(sourceRow) * source->width;
+    if (allColumnsInside) {
+      for (std::size_t i = 0; i < count; ++i) out[i] = row[sx[i]];
+    } else {
+      for (std::size_t i = 0; i < count; ++i) {
+        if (sx[i] >= 0) out[i] = row[sx[i]];
       }
     }
   }
 }
-
-using StretchFunction = void (*)(const Stretch&);
-
-// StretchInside for every pair of sample counts, indexed [kx - 1][ky - 1].
-template <int kx, int... ky>
-constexpr std::array<StretchFunction, sizeof...(ky)> RowOfStretches(std::integer_sequence<int, ky...>) {
-  return {StretchInside<kx, ky + 1>...};
-}
-template <int... kx>
-constexpr auto TableOfStretches(std::integer_sequence<int, kx...>) {
-  return std::array{RowOfStretches<kx + 1>(std::make_integer_sequence<int, kMaxSampleRows>{})...};
-}
-constexpr auto kStretchInside = TableOfStretches(std::make_integer_sequence<int, kMaxSampleColumns>{});
 
 }  // namespace
 
@@ -165,55 +107,15 @@ BOOL StretchBlt(HDC destination, int x, int y, int width, int height, HDC source
   const Span columns = Clip(x, std::int64_t{x} + width, destination->width);
   const Span rows = Clip(y, std::int64_t{y} + height, destination->height);
   if (columns.first == columns.last || rows.first == rows.last) return TRUE;
-  const Samples sx = SampleAxis(columns, x, width, sourceX, sourceWidth, source->width, kMaxSampleColumns);
-  const Samples sy = SampleAxis(rows, y, height, sourceY, sourceHeight, source->height, kMaxSampleRows);
-  const bool inside = sourceX >= 0 && sourceY >= 0 &&
-                      std::int64_t{sourceX} + sourceWidth <= static_cast<std::int64_t>(source->width) &&
-                      std::int64_t{sourceY} + sourceHeight <= static_cast<std::int64_t>(source->height);
-  if (inside) {
-    kStretchInside[sx.count - 1][sy.count - 1](Stretch{destination, source, columns, rows, &sx, &sy});
+  if (sourceWidth > width || sourceHeight > height) {
+    const AreaStretch stretch{destination,  x,          y,         width,   height,  columns.first,
+                              columns.last, rows.first, rows.last, sourceX, sourceY, sourceWidth,
+                              sourceHeight};
+    StretchByArea(stretch, ReductionSource(source, sourceWidth, sourceHeight, width, height));
     return TRUE;
   }
-  // Part of the source rectangle lies outside the source raster: samples
-  // there are skipped, and a pixel without any keeps its colour.
-  const std::size_t kx = static_cast<std::size_t>(sx.count);
-  const std::size_t ky = static_cast<std::size_t>(sy.count);
-  const std::size_t count = static_cast<std::size_t>(columns.last - columns.first);
-  const std::uint32_t* sourceRows[kMaxSampleRows];
-
-  for (std::int64_t d = rows.first; d < rows.last; ++d) {
-    std::uint32_t* out = destination->pixels + static_cast<std::size_t>(d) * destination->width +
-                         static_cast<std::size_t>(columns.first);
-    const std::int32_t* rowSamples = &sy.positions[static_cast<std::size_t>(d - rows.first) * ky];
-    std::size_t validRows = 0;
-    for (std::size_t j = 0; j < ky; ++j) {
-      if (rowSamples[j] >= 0)
-        sourceRows[validRows++] = source->pixels + std::size_t(rowSamples[j]) * source->width;
-    }
-    if (validRows == 0) continue;
-    const std::int32_t* columnSamples = sx.positions.data();
-    if (kx == 1 && validRows == 1) {
-      // Enlarging, or a reduction to the same size: one pixel each.
-      const std::uint32_t* row = sourceRows[0];
-      for (std::size_t i = 0; i < count; ++i) {
-        if (columnSamples[i] >= 0) out[i] = row[columnSamples[i]];
-      }
-      continue;
-    }
-    for (std::size_t i = 0; i < count; ++i, columnSamples += kx) {
-      std::uint32_t rb = 0, g = 0, n = 0;
-      for (std::size_t c = 0; c < kx; ++c) {
-        const std::int32_t column = columnSamples[c];
-        if (column < 0) continue;
-        for (std::size_t j = 0; j < validRows; ++j) {
-          const std::uint32_t pixel = sourceRows[j][column];
-          rb += pixel & 0x00FF00FF;
-          g += pixel & 0x0000FF00;
-        }
-        n += static_cast<std::uint32_t>(validRows);
-      }
-      if (n != 0) out[i] = Average(rb, g, n);
-    }
-  }
+  StretchByRepeating(destination, columns, rows,
+                     SampleAxis(columns, x, width, sourceX, sourceWidth, source->width),
+                     SampleAxis(rows, y, height, sourceY, sourceHeight, source->height), source);
   return TRUE;
 }
