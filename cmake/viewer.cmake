@@ -3,7 +3,8 @@
 # installs it for the desktop.
 
 find_package(PkgConfig REQUIRED)
-pkg_check_modules(VIEWER_DEPS REQUIRED IMPORTED_TARGET sdl2 SDL2_ttf fontconfig)
+# x11: the window manager hints that SDL leaves to the program.
+pkg_check_modules(VIEWER_DEPS REQUIRED IMPORTED_TARGET sdl2 SDL2_ttf fontconfig x11)
 
 # The icon's generator and the resource embedder run on the build machine.
 add_executable(rastelle_make_icon tools/make_icon.cpp)
@@ -78,6 +79,7 @@ add_library(rastelle_window STATIC
   src/platform/linux/resources.cpp
   src/platform/linux/text_out.cpp
   src/platform/linux/video.cpp
+  src/platform/linux/window_manager.cpp
   src/platform/linux/window_registry.cpp
   ${RES_GEN}/resources.cpp)
 target_link_libraries(rastelle_window PUBLIC rastelle_core PkgConfig::VIEWER_DEPS)

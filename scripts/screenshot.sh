@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Takes the README's screenshot: the viewer showing the sample bitmap, with the
 # title bar a window manager draws. Runs on a private X server (Xvfb) with
-# openbox, whatever display the caller has, and builds the viewer preset's
-# viewer and bitmap generator first.
+# IceWM, whatever display the caller has, and builds the viewer preset's
+# viewer and bitmap generator first. IceWM draws the buttons the window's
+# Motif hints allow (openbox, for one, keeps the minimise button whatever the
+# window asks).
 #
 #   scripts/screenshot.sh [OUTPUT.png]     (default docs/screenshot.png)
 #
 # Needs the packages of both sections of scripts/packages.txt that it uses:
-# xvfb, openbox, xdotool, x11-utils and imagemagick.
+# xvfb, icewm, xdotool, x11-utils and imagemagick.
 set -euo pipefail
 output="$(realpath -m -- "${1:-$(dirname "$0")/../docs/screenshot.png}")"
 cd "$(dirname "$0")/.."
@@ -39,7 +41,7 @@ wait_for() {  # what command...
   done
 }
 
-openbox --sm-disable 2>/dev/null &
+icewm >/dev/null 2>&1 &
 pids+=($!)
 wait_for "window manager" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
 

@@ -2,10 +2,10 @@
 
 Usage: viewer_e2e.py --viewer PATH [--bmpgen PATH] [--screenshot PNG] [--work DIR]
 
-Each test starts the real viewer under Xvfb, reads its caption as bytes, looks
-at the screen pixel by pixel, drives it with xdotool (resizes, a real drag and
-drop from a GTK client) and closes it the way a window manager's close box
-does. Every wait polls with a bounded timeout.
+Each test starts the real viewer under Xvfb, reads its caption and window
+manager hints as bytes, looks at the screen pixel by pixel, drives it with
+xdotool (resizes, a real drag and drop from a GTK client) and closes it the way
+a window manager's close box does. Every wait polls with a bounded timeout.
 """
 
 import argparse
@@ -34,6 +34,8 @@ SESSION = None
 TITLE_CAPTION = b"Rastelle ver 0.1"
 ERROR_CAPTION = "エラー".encode("utf-8")  # error
 PROMPT = "ビットマップファイルをドラッグアンドドロップしてください"  # please drag and drop a bitmap file
+FALLBACK_FONT = os.path.join(HERE, "..", "..", "src", "res", "fonts", "rastelle-fallback.ttf")
+LATIN_FONT_FOLDER = "/usr/share/fonts/truetype/dejavu"
 
 WHITE = (255, 255, 255)
 BLACK = (0, 0, 0)
@@ -61,7 +63,13 @@ def fit_to_client(client_width, client_height, width, height):
 
 
 def zoom_caption(zoom):
-    return ("%g %%\n" % (zoom * 100)).encode("ascii")
+    """The zoom caption as the desktop shows it: the program's caption ends in
+    a line feed, which the title handed to the desktop leaves out."""
+    return ("%g %%" % (zoom * 100)).encode("ascii")
+
+
+def control_characters(title):
+    return [byte for byte in title if byte < 0x20 or byte == 0x7F]
 
 
 class Picture:
@@ -109,9 +117,13 @@ def picture_mismatches(image, picture, dw, dh, x, y, limit=8):
     return found
 
 
-def prompt_mismatches(image):
+def prompt_mismatches(image, full_width=False):
     """Checks the picture of the window without an image: white, the frame, and
-    dark text pixels that begin near (10, 10) and nothing of any picture."""
+    dark text pixels that begin near (10, 10) and nothing of any picture.
+
+    In a font whose kana are all full width, 28 characters of 16 pixels from
+    x = 10 reach the last column, and the text's opaque white box covers the
+    frame there; full_width allows that."""
     width, height = image.size
     pixels = image.load()
     found = []
@@ -119,6 +131,8 @@ def prompt_mismatches(image):
     for py in range(height):
         for px in range(width):
             actual = pixels[px, py]
+            if full_width and px == width - 1 and 10 <= py < 10 + 48 and actual == WHITE:
+                continue
             if px in (0, width - 1) or py in (0, height - 1):
                 if actual != BLACK:
                     found.append("frame (%d, %d) is %s" % (px, py, actual))
@@ -146,8 +160,9 @@ def prompt_mismatches(image):
 class Viewer:
     """One run of the viewer on the private display."""
 
-    def __init__(self, *arguments):
-        self.process = xharness.start_process([OPTIONS.viewer, *arguments], env=SESSION.server.env)
+    def __init__(self, *arguments, env=None):
+        self.process = xharness.start_process([OPTIONS.viewer, *arguments],
+                                              env=dict(SESSION.server.env, **(env or {})))
         self.x = SESSION.client
         try:
             xharness.wait_until(lambda: self.process.poll() is None and self.window,
@@ -187,6 +202,12 @@ class Viewer:
                                 "the caption %r" % expected)
         except TimeoutError:
             raise AssertionError("caption is %r, expected %r" % (self.caption(), expected))
+        # Both of the window manager's titles, without a character it would
+        # draw as a box.
+        for name in ("_NET_WM_NAME", "WM_NAME"):
+            title = self.x.property_bytes(self.window, name)
+            if not isinstance(title, bytes) or control_characters(title):
+                raise AssertionError("%s is %r" % (name, title))
 
     def shot(self):
         left, top, width, height = self.geometry()
@@ -256,8 +277,8 @@ def tearDownModule():
 
 
 class ViewerTestCase(unittest.TestCase):
-    def start_viewer(self, *arguments):
-        viewer = Viewer(*arguments)
+    def start_viewer(self, *arguments, env=None):
+        viewer = Viewer(*arguments, env=env)
         self.addCleanup(viewer.kill)
         return viewer
 
@@ -278,7 +299,7 @@ class StartWithFile(ViewerTestCase):
         picture = Picture("start file.bmp", 97, 50, (RED, GREEN, BLUE, ORANGE))
         viewer = self.start_viewer(picture.path)
         self.assert_fitted(viewer, picture)
-        self.assertTrue(viewer.caption().endswith(b" %\n"), viewer.caption())
+        self.assertTrue(viewer.caption().endswith(b" %"), viewer.caption())
         self.close_normally(viewer)
 
     def test_each_resize_refits_and_recaptions(self):
@@ -287,11 +308,11 @@ class StartWithFile(ViewerTestCase):
         self.assert_fitted(viewer, picture)
         # client, caption, destination dw x dh at (x, y)
         cases = [
-            ((100, 100), b"103.093 %\n", (99, 51, 0, 24)),   # truncation leaves dw one short
-            ((194, 100), b"200 %\n", (194, 100, 0, 0)),      # equal ratios: frame fully covered
-            ((300, 400), b"309.278 %\n", (300, 154, 0, 123)),
-            ((640, 160), b"320 %\n", (310, 160, 165, 0)),    # height decides: side lines show
-            ((150, 77), b"154 %\n", (149, 77, 0, 0)),        # right frame line left uncovered
+            ((100, 100), b"103.093 %", (99, 51, 0, 24)),  # truncation leaves dw one short
+            ((194, 100), b"200 %", (194, 100, 0, 0)),     # equal ratios: frame fully covered
+            ((300, 400), b"309.278 %", (300, 154, 0, 123)),
+            ((640, 160), b"320 %", (310, 160, 165, 0)),   # height decides: side lines show
+            ((150, 77), b"154 %", (149, 77, 0, 0)),       # right frame line left uncovered
         ]
         for client, caption, (dw, dh, x, y) in cases:
             with self.subTest(client=client):
@@ -312,7 +333,7 @@ class StartWithFile(ViewerTestCase):
         # Events are handled in order: a repaint after a later resize shows that
         # the keys were handled and the window is still there.
         viewer.resize(194, 100)
-        viewer.wait_caption(b"200 %\n")
+        viewer.wait_caption(b"200 %")
         self.assertIsNone(viewer.process.poll(), "the viewer ended after Esc or Enter")
         self.close_normally(viewer)
 
@@ -323,6 +344,31 @@ class StartWithFile(ViewerTestCase):
         viewer = self.start_viewer(not_a_bitmap)
         viewer.wait_caption(TITLE_CAPTION)
         viewer.wait_picture(prompt_mismatches, "start-failed")
+        self.close_normally(viewer)
+
+
+# _MOTIF_WM_HINTS: flags saying which fields count, the functions the window
+# manager offers, the decorations it draws.
+MWM_HINTS_FUNCTIONS, MWM_HINTS_DECORATIONS = 1, 2
+MWM_FUNC_RESIZE, MWM_FUNC_MOVE, MWM_FUNC_MINIMIZE, MWM_FUNC_MAXIMIZE, MWM_FUNC_CLOSE = (
+    2, 4, 8, 16, 32)
+MWM_DECOR_BORDER, MWM_DECOR_RESIZEH, MWM_DECOR_TITLE, MWM_DECOR_MENU = 2, 4, 8, 16
+MWM_DECOR_MINIMIZE, MWM_DECOR_MAXIMIZE = 32, 64
+
+
+class Frame(ViewerTestCase):
+    def test_the_window_manager_is_asked_for_the_templates_frame_without_minimise(self):
+        viewer = self.start_viewer()
+        viewer.wait_caption(TITLE_CAPTION)
+        hints = viewer.x.property_bytes(viewer.window, "_MOTIF_WM_HINTS")
+        # The template: a caption, a system menu, a thick frame and a maximise
+        # box; no minimise box.
+        self.assertEqual(hints, [
+            MWM_HINTS_FUNCTIONS | MWM_HINTS_DECORATIONS,
+            MWM_FUNC_RESIZE | MWM_FUNC_MOVE | MWM_FUNC_MAXIMIZE | MWM_FUNC_CLOSE,
+            MWM_DECOR_BORDER | MWM_DECOR_RESIZEH | MWM_DECOR_TITLE | MWM_DECOR_MENU
+            | MWM_DECOR_MAXIMIZE,
+            0, 0])
         self.close_normally(viewer)
 
 
@@ -504,32 +550,57 @@ def best_similarity(seen, text, fonts, height):
     return best
 
 
+def fonts_conf(name, *folders):
+    """A fontconfig configuration that knows only the fonts in folders."""
+    path = os.path.join(SESSION.work, name + ".conf")
+    with open(path, "w") as out:
+        out.write('<?xml version="1.0"?>\n<!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">\n'
+                  "<fontconfig>\n")
+        out.writelines("  <dir>%s</dir>\n" % folder for folder in folders)
+        out.write("  <cachedir>%s</cachedir>\n</fontconfig>\n"
+                  % os.path.join(SESSION.work, "fontconfig-cache"))
+    return path
+
+
 class Prompt(ViewerTestCase):
-    def test_the_prompt_is_drawn_as_japanese_glyphs(self):
-        viewer = self.start_viewer()
+    def assert_prompt_in(self, viewer, fonts, latin, name, full_width=False):
+        """The prompt's ink looks like the prompt in one of fonts, far more than
+        like what a broken text path would show: the prompt's bytes read as
+        Latin-1 (in the Latin font), or one empty box per character."""
         viewer.wait_caption(TITLE_CAPTION)
-        image = viewer.wait_picture(prompt_mismatches, "prompt")
+        image = viewer.wait_picture(lambda image: prompt_mismatches(image, full_width), name)
         width, height = image.size
         text_area = image.crop((1, 1, width - 1, min(height - 1, 10 + 48)))
         seen = ink(text_area)
-
-        fonts = japanese_fonts()
-        self.assertTrue(fonts, "no font with Japanese glyphs is installed")
         right = best_similarity(seen, PROMPT, fonts, seen.size[1])
-        # What a broken text path would show: the prompt's bytes read as Latin-1,
-        # or one empty box per character.
-        latin = [latin_font()]
         wrong = max(
-            best_similarity(seen, PROMPT.encode("cp932").decode("latin-1"), latin,
+            best_similarity(seen, PROMPT.encode("cp932").decode("latin-1"), [latin],
                             seen.size[1]),
-            best_similarity(seen, "\u25af" * len(PROMPT), latin + fonts, seen.size[1]),
-            best_similarity(seen, "\ufffd" * len(PROMPT), latin + fonts, seen.size[1]))
-        message = "prompt ink %dx%d; as Japanese %.2f (%s); as boxes or mojibake %.2f (%s)" % (
-            seen.size + right + wrong)
+            best_similarity(seen, "\u25af" * len(PROMPT), [latin, *fonts], seen.size[1]),
+            best_similarity(seen, "\ufffd" * len(PROMPT), [latin, *fonts], seen.size[1]))
+        message = "%s: prompt ink %dx%d; as Japanese %.2f (%s); as boxes or mojibake %.2f (%s)" % (
+            (name,) + seen.size + right + wrong)
         print(message, file=sys.stderr)
         self.assertGreaterEqual(right[0], 0.6, message)
         self.assertGreater(right[0], wrong[0] + 0.2, message)
+
+    def test_the_prompt_is_drawn_as_japanese_glyphs(self):
+        viewer = self.start_viewer()
+        fonts = japanese_fonts()
+        self.assertTrue(fonts, "no font with Japanese glyphs is installed")
+        self.assert_prompt_in(viewer, fonts, latin_font(), "prompt")
         self.close_normally(viewer)
+
+    def test_without_a_japanese_font_the_prompt_is_drawn_in_the_embedded_one(self):
+        latin = os.path.join(LATIN_FONT_FOLDER, "DejaVuSans.ttf")
+        self.assertTrue(os.path.exists(latin), "DejaVu Sans (fonts-dejavu-core) is not installed")
+        for name, folders in (("no fonts", ()), ("only Latin fonts", (LATIN_FONT_FOLDER,))):
+            with self.subTest(name):
+                conf = fonts_conf(name.replace(" ", "-"), *folders)
+                viewer = self.start_viewer(env={"FONTCONFIG_FILE": conf})
+                self.assert_prompt_in(viewer, [FALLBACK_FONT], latin,
+                                      "prompt-" + name.replace(" ", "-"), full_width=True)
+                self.close_normally(viewer)
 
 
 def stretched_mismatches(image, expected, dw, dh, x, y):

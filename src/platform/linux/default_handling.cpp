@@ -2,9 +2,9 @@
 // the dialog procedure leaves alone, the dialog's keyboard, and the caption.
 #include <algorithm>
 
-#include "code_page.h"
 #include "icons.h"
 #include "layer_messages.h"
+#include "window_manager.h"
 #include "window_record.h"
 
 namespace {
@@ -27,8 +27,9 @@ LRESULT DefaultHandling(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
       return 1;
     }
     case WM_SETTEXT:
+      // The window keeps every byte; the desktop is shown what it can draw.
       window->text = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
-      SDL_SetWindowTitle(window->sdl, Utf8FromCp932(window->text).c_str());
+      SDL_SetWindowTitle(window->sdl, DesktopTitle(window->text).c_str());
       return TRUE;
     case WM_SETICON: {
       HICON& slot = wParam == ICON_SMALL ? window->smallIcon : window->bigIcon;

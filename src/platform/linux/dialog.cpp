@@ -7,6 +7,7 @@
 #include "paint_cycle.h"
 #include "resources.h"
 #include "video.h"
+#include "window_manager.h"
 #include "window_record.h"
 
 namespace {
@@ -17,8 +18,8 @@ int MulDiv(int number, int numerator, int denominator) {
   return static_cast<int>((product >= 0 ? product + half : product - half) / denominator);
 }
 
-// The SDL window of a template, hidden; it takes drops only if the template
-// accepts files.
+// The SDL window of a template, hidden, with the frame its style asks for; it
+// takes drops only if the template accepts files.
 SDL_Window* CreateSdlWindow(const DialogTemplate& dialog, const std::string& title) {
   const DialogUnits units = DialogUnitsForFont((dialog.style & DS_SETFONT) != 0 ? dialog.pointSize : 0);
   Uint32 flags = SDL_WINDOW_HIDDEN;
@@ -26,9 +27,12 @@ SDL_Window* CreateSdlWindow(const DialogTemplate& dialog, const std::string& tit
   if ((dialog.style & WS_CAPTION) != WS_CAPTION) flags |= SDL_WINDOW_BORDERLESS;
   const int accept = (dialog.exStyle & WS_EX_ACCEPTFILES) != 0 ? SDL_ENABLE : SDL_DISABLE;
   for (Uint32 type : {SDL_DROPBEGIN, SDL_DROPFILE, SDL_DROPCOMPLETE}) SDL_EventState(type, accept);
-  return SDL_CreateWindow(Utf8FromCp932(title).c_str(), MulDiv(dialog.x, units.baseX, 4),
-                          MulDiv(dialog.y, units.baseY, 8), MulDiv(dialog.cx, units.baseX, 4),
-                          MulDiv(dialog.cy, units.baseY, 8), flags);
+  SDL_Window* window = SDL_CreateWindow(DesktopTitle(title).c_str(), MulDiv(dialog.x, units.baseX, 4),
+                                        MulDiv(dialog.y, units.baseY, 8), MulDiv(dialog.cx, units.baseX, 4),
+                                        MulDiv(dialog.cy, units.baseY, 8), flags);
+  // Window managers read the hints when the window is first shown.
+  HandFrameHints(window, dialog.style);
+  return window;
 }
 
 }  // namespace

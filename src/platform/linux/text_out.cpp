@@ -1,4 +1,5 @@
-// Text output in the stock font: a Japanese font that fontconfig finds,
+// Text output in the stock font: a Japanese font that fontconfig finds, or
+// the subset embedded in the program where that font lacks a character,
 // rendered by SDL_ttf, black on opaque white.
 #include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>
@@ -7,6 +8,7 @@
 
 #include "../win32.h"
 #include "code_page.h"
+#include "fallback_font.h"
 
 namespace {
 
@@ -14,7 +16,8 @@ namespace {
 constexpr int kStockFontPixels = 16;
 
 // The file of the first font that fontconfig has for these families, in this
-// order, falling back to any font that covers Japanese.
+// order, falling back to the font it prefers for Japanese: on a machine
+// without a Japanese font, whatever font it has.
 std::string JapaneseFontFile() {
   if (FcInit() == FcFalse) return {};
   for (const char* wanted : {"IPAPGothic", "IPAGothic", ":lang=ja"}) {
@@ -44,16 +47,49 @@ std::string JapaneseFontFile() {
   return {};
 }
 
-TTF_Font* OpenStockFont() {
-  if (TTF_WasInit() == 0 && TTF_Init() != 0) return nullptr;
+// The fonts the stock font draws with: the one fontconfig found, which may be
+// missing or, on a machine with only Latin fonts, any font at all; and the
+// embedded subset, which has the glyphs of the texts the viewer draws.
+struct StockFonts {
+  TTF_Font* found = nullptr;
+  TTF_Font* embedded = nullptr;
+};
+
+StockFonts OpenStockFonts() {
+  if (TTF_WasInit() == 0 && TTF_Init() != 0) return {};
   const std::string file = JapaneseFontFile();
   FcFini();  // fontconfig has done its part: the font is read from its file
-  return file.empty() ? nullptr : TTF_OpenFont(file.c_str(), kStockFontPixels);
+  StockFonts fonts;
+  if (!file.empty()) fonts.found = TTF_OpenFont(file.c_str(), kStockFontPixels);
+  SDL_RWops* bytes = SDL_RWFromConstMem(kFallbackFont, static_cast<int>(kFallbackFontSize));
+  if (bytes != nullptr) fonts.embedded = TTF_OpenFontRW(bytes, 1, kStockFontPixels);
+  return fonts;
 }
 
-TTF_Font* StockFont() {
-  static TTF_Font* const font = OpenStockFont();
-  return font;
+// Whether the font has a glyph for every character of the UTF-8 text (as
+// iconv wrote it, so well formed).
+bool HasEveryGlyph(TTF_Font* font, const std::string& utf8) {
+  if (font == nullptr) return false;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    Uint32 point = length == 1 ? lead : lead & (0x7Fu >> length);
+    for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k) {
+      point = point << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3Fu);
+    }
+    if (TTF_GlyphIsProvided32(font, point) == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
+// The first font that draws every character of the text, rather than boxes;
+// when none does, the found font, whose boxes at least show where text is.
+TTF_Font* FontFor(const std::string& utf8) {
+  static const StockFonts fonts = OpenStockFonts();
+  if (HasEveryGlyph(fonts.found, utf8)) return fonts.found;
+  if (HasEveryGlyph(fonts.embedded, utf8)) return fonts.embedded;
+  return fonts.found != nullptr ? fonts.found : fonts.embedded;
 }
 
 }  // namespace
@@ -61,9 +97,9 @@ TTF_Font* StockFont() {
 BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
   if (dc == nullptr || text == nullptr || length < 0) return FALSE;
   if (length == 0) return TRUE;
-  TTF_Font* font = StockFont();
-  if (font == nullptr) return FALSE;
   const std::string utf8 = Utf8FromCp932(std::string_view(text, static_cast<std::size_t>(length)));
+  TTF_Font* font = FontFor(utf8);
+  if (font == nullptr) return FALSE;
   SDL_Surface* rendered =
       TTF_RenderUTF8_Shaded(font, utf8.c_str(), SDL_Color{0, 0, 0, 255}, SDL_Color{255, 255, 255, 255});
   if (rendered == nullptr) return FALSE;
