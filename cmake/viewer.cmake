@@ -3,8 +3,9 @@
 # installs it for the desktop.
 
 find_package(PkgConfig REQUIRED)
-# x11: the window manager hints that SDL leaves to the program.
-pkg_check_modules(VIEWER_DEPS REQUIRED IMPORTED_TARGET sdl2 SDL2_ttf fontconfig x11)
+# x11: the window manager hints that SDL leaves to the program; xext: MIT-SHM,
+# the shared segment the client area is presented through.
+pkg_check_modules(VIEWER_DEPS REQUIRED IMPORTED_TARGET sdl2 SDL2_ttf fontconfig x11 xext)
 
 # The icon's generator and the resource embedder run on the build machine.
 add_executable(rastelle_make_icon tools/make_icon.cpp)
@@ -81,6 +82,7 @@ add_library(rastelle_window STATIC
   src/platform/linux/video.cpp
   src/platform/linux/window_manager.cpp
   src/platform/linux/window_registry.cpp
+  src/platform/linux/x11_framebuffer.cpp
   ${RES_GEN}/resources.cpp)
 target_link_libraries(rastelle_window PUBLIC rastelle_core PkgConfig::VIEWER_DEPS)
 target_sources(rastelle_window PRIVATE ${RES_GEN}/fallback_font.cpp)

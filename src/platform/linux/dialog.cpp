@@ -3,6 +3,7 @@
 #include "../memory.h"
 #include "code_page.h"
 #include "dialog_template.h"
+#include "framebuffer.h"
 #include "layer_messages.h"
 #include "paint_cycle.h"
 #include "resources.h"
@@ -86,6 +87,7 @@ BOOL ShowWindow(HWND window, int command) {
 BOOL DestroyWindow(HWND window) {
   if (!IsLive(window)) return FALSE;
   window->destroyed = true;
+  StopPresenting(window);
   SDL_DestroyWindow(window->sdl);
   window->sdl = nullptr;
   ReleaseClientRaster(window);

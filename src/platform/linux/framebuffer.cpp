@@ -1,5 +1,7 @@
-// Presentation: the client raster, copied into the pixel format of the SDL
-// window surface and shown.
+// Presentation: the client raster shown in the window, through the process's
+// shared segment on an X server, otherwise copied into the pixel format of
+// the SDL window surface (SDL's dummy driver, Wayland, a server without
+// MIT-SHM or on another machine, a window larger than the segment).
 #include "framebuffer.h"
 
 #include <sys/mman.h>
@@ -9,6 +11,7 @@
 #include <cstdint>
 
 #include "window_record.h"
+#include "x11_framebuffer.h"
 
 namespace {
 
@@ -36,6 +39,7 @@ void PrepareSurface(const SDL_Surface& surface) {
 }  // namespace
 
 void PresentClientArea(HWND window) {
+  if (PresentThroughSegment(window)) return;
   SDL_Surface* surface = SDL_GetWindowSurface(window->sdl);
   if (surface == nullptr) return;
   PrepareSurface(*surface);
@@ -47,3 +51,5 @@ void PresentClientArea(HWND window) {
   }
   SDL_UpdateWindowSurface(window->sdl);
 }
+
+void StopPresenting(HWND window) { ForgetSegmentWindow(window); }

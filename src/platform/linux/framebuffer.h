@@ -3,5 +3,8 @@
 
 #include "user.h"
 
-// Copies the client raster into the window's surface and shows it.
+// Shows the client raster in the window.
 void PresentClientArea(HWND window);
+
+// The window is about to be destroyed: nothing is presented in it again.
+void StopPresenting(HWND window);
