@@ -81,14 +81,16 @@ class Picture:
         bmpfile.write_bmp24(self.path, bmpfile.quadrants(width, height, *colours))
 
 
-def picture_mismatches(image, picture, dw, dh, x, y, limit=8):
+def picture_mismatches(image, picture, dw, dh, x, y, limit=8, client=None):
     """Compares the client area with the fitted picture on white with its frame.
 
     Inside the destination rectangle every pixel must be one of the picture's
     colours, and the quadrant colour away from the split lines; outside it the
-    outermost rows and columns are black and the rest is white.
+    outermost rows and columns are black and the rest is white. The image may
+    be the top left part of a client area of the given size.
     """
     width, height = image.size
+    last_column, last_row = (client[0] - 1, client[1] - 1) if client else (width - 1, height - 1)
     pixels = image.load()
     split_x = x + picture.width // 2 * dw / picture.width
     split_y = y + picture.height // 2 * dh / picture.height
@@ -106,7 +108,7 @@ def picture_mismatches(image, picture, dw, dh, x, y, limit=8):
                     top, left = py < split_y, px < split_x
                     expected = ((top_left if left else top_right) if top else
                                 (bottom_left if left else bottom_right))
-            elif px in (0, width - 1) or py in (0, height - 1):
+            elif px in (0, last_column) or py in (0, last_row):
                 expected = BLACK
             else:
                 expected = WHITE
@@ -210,9 +212,12 @@ class Viewer:
                 raise AssertionError("%s is %r" % (name, title))
 
     def shot(self):
+        """The client area, as far as it lies on the screen."""
         left, top, width, height = self.geometry()
+        screen_width, screen_height = SESSION.server.size
         return xharness.screenshot(SESSION.server.display,
-                                   (left, top, left + width, top + height))
+                                   (left, top, min(left + width, screen_width),
+                                    min(top + height, screen_height)))
 
     def wait_picture(self, check, name, timeout=STEP_TIMEOUT):
         """Polls screenshots until check(image) finds nothing wrong."""
@@ -287,7 +292,7 @@ class ViewerTestCase(unittest.TestCase):
         zoom, dw, dh, x, y = fit_to_client(width, height, picture.width, picture.height)
         viewer.wait_caption(zoom_caption(zoom))
         viewer.wait_picture(
-            lambda image: picture_mismatches(image, picture, dw, dh, x, y),
+            lambda image: picture_mismatches(image, picture, dw, dh, x, y, client=(width, height)),
             "%s-%dx%d" % (self.id().rsplit(".", 1)[-1], width, height))
 
     def close_normally(self, viewer):
@@ -321,6 +326,20 @@ class StartWithFile(ViewerTestCase):
                 viewer.wait_picture(
                     lambda image: picture_mismatches(image, picture, dw, dh, x, y),
                     "resize-%dx%d" % client)
+        self.close_normally(viewer)
+
+    def test_a_client_area_larger_than_the_screen_and_back(self):
+        # The client area is presented through memory shared with the X
+        # server, as large as the screen; a larger one is shown another way,
+        # and the next that fits goes through that memory again.
+        picture = Picture("larger.bmp", 97, 50, (RED, GREEN, BLUE, ORANGE))
+        viewer = self.start_viewer(picture.path)
+        self.assert_fitted(viewer, picture)
+        screen_width, screen_height = SESSION.server.size
+        for client in [(2 * screen_width, 2 * screen_height), (150, 77)]:
+            with self.subTest(client=client):
+                viewer.resize(*client)
+                self.assert_fitted(viewer, picture, client)
         self.close_normally(viewer)
 
     def test_esc_and_enter_do_not_close_the_window(self):
