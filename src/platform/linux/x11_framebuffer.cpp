@@ -182,8 +182,11 @@ bool PresentThroughSegment(HWND window) {
                                   static_cast<unsigned>(width), static_cast<unsigned>(height));
   if (image == nullptr) return false;
   const int hostOrder = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+  // Pixels other than 32 bits in the machine's byte order are the toolkit's
+  // to convert, for this window from now on.
+  if (image->bits_per_pixel != 32 || image->byte_order != hostOrder) target.order = PixelOrder::unsupported;
   const bool fits =
-      image->bits_per_pixel == 32 && image->byte_order == hostOrder &&
+      target.order != PixelOrder::unsupported &&
       static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(height) <= segment.bytes;
   if (fits) {
     if (target.order == PixelOrder::swapRedBlue) {
