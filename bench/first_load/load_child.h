@@ -33,8 +33,8 @@ class Loader {
   virtual bool Decodes() const { return true; }
 };
 
-// Parses the arguments, runs one load and prints its line; the exit status is
-// 0 whenever a line was printed.
+// Parses the arguments, runs one load, prints its line and ends the process
+// with status 0; returns (2) only for bad arguments.
 int RunChild(int argc, char** argv, Loader& loader);
 
 }  // namespace first_load
