@@ -26,6 +26,7 @@
 #include "bitmap_writer.h"
 #include "loader/bitmap_loader.h"
 #include "platform/memory.h"
+#include "pixel_check.h"
 
 namespace {
 
@@ -88,39 +89,11 @@ long AnonHugePagesKib() {
   return -1;
 }
 
-// Rows to check: the first, the last and a few between.
-std::vector<std::uint32_t> CheckedRows(std::uint32_t height) {
-  return {0, height / 7, height / 3, height / 2, height * 7 / 8 + 1, height - 1};
-}
-
-// Components that a layout does not store in full are compared at the bits it
-// keeps (stb_image fills the low bits of 16-bit components, the loader does not).
-bmpgen::Colour KeptBits(Layout layout, bmpgen::Colour c) {
-  if (layout == Layout::Bitfields16) return c & 0x00F8FCF8;
-  if (layout == Layout::Rgb555) return c & 0x00F8F8F8;
-  return c;
-}
-
 // Compares the checked rows of an image with the picture; pixelAt gives the
 // decoded colour. Empty when they agree.
 template <typename PixelAt>
 std::string CheckPixels(const Case& c, PixelAt pixelAt) {
-  const bmpgen::Picture picture = bmpgen::TestPicture(c.width, c.height);
-  std::vector<bmpgen::Colour> row(c.width);
-  for (std::uint32_t y : CheckedRows(c.height)) {
-    if (y >= c.height) continue;
-    picture.drawRow(y, row);
-    for (std::uint32_t x = 0; x < c.width; ++x) {
-      const bmpgen::Colour expected = KeptBits(c.layout, bmpgen::StoredColour(c.layout, row[x], x, y));
-      const bmpgen::Colour actual = KeptBits(c.layout, pixelAt(x, y));
-      if (actual != expected) {
-        char text[96];
-        std::snprintf(text, sizeof text, "pixel (%u, %u) is %06X, expected %06X", x, y, actual, expected);
-        return text;
-      }
-    }
-  }
-  return {};
+  return bench::CheckPixels(c.layout, c.width, c.height, pixelAt);
 }
 
 struct Result {
