@@ -101,9 +101,14 @@ int ReadFileBody(InputFile& file) {
   Filling body;
   body.capacity = present ? static_cast<std::size_t>(std::min<std::uint64_t>(declared, *present))
                           : std::min<std::size_t>(declared, kFirstBlock);
-  body.block = static_cast<std::uint8_t*>(AllocateBlock(body.capacity));
+  // A file of known size is mapped where it can be: its bytes are then the
+  // system's cache of it, neither copied nor touched before they are used.
+  body.block = present ? MapFileBlock(file, bmp::kFileHeaderSize, body.capacity) : nullptr;
+  const bool mapped = body.block != nullptr;
+  if (mapped) body.filled = body.capacity;
+  if (!mapped) body.block = static_cast<std::uint8_t*>(AllocateBlock(body.capacity));
   bool allocated = body.block != nullptr;
-  if (allocated && present) body.filled = file.Read(body.block, body.capacity);
+  if (allocated && present && !mapped) body.filled = file.Read(body.block, body.capacity);
   if (allocated && !present) allocated = ReadGrowing(file, declared, body);
   if (allocated) allocated = FitToFilled(body);
   if (!allocated) {
@@ -276,6 +281,14 @@ int Load(const char* path) {
 
   if (CreateSurface() != 0) return -1;
   DrawImage();
+  // Another program cut the file short while it was being drawn: what it held
+  // is gone, and the picture would be made up in part.
+  if (FileBlockCutShort(CurrentImage.fileBody)) {
+    DeleteDC(CurrentImage.surfaceDc);
+    DeleteObject(CurrentImage.surfaceBitmap);
+    CurrentImage.surfaceDc = nullptr;
+    return -1;
+  }
   // Wraps for -2147483648, which then stands for 2^31 rows.
   if (CurrentImage.height < 0) {
     CurrentImage.height = static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(CurrentImage.height));

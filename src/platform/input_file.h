@@ -24,6 +24,9 @@ class InputFile {
   // the file, on an error, or when it fell silent.
   std::size_t Read(void* buffer, std::size_t count);
 
+  // The system's handle of the open file.
+  std::intptr_t handle() const { return handle_; }
+
  private:
   std::intptr_t handle_ = -1;
 };

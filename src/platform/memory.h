@@ -5,6 +5,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+
+class InputFile;
 
 // A block of bytes for the caller to fill, and one that comes zero-filled;
 // null when the system refuses. Zero bytes give a block that can be freed and
@@ -16,6 +19,15 @@ void* AllocateZeroedBlock(std::size_t bytes);
 // and any new ones zero. Null when the system refuses; the block is then
 // unchanged and still the caller's.
 void* ResizeBlock(void* block, std::size_t oldBytes, std::size_t newBytes);
+
+// The bytes of an open regular file from offset on, mapped rather than read
+// where the system can: nothing is copied or touched before it is used. Null
+// where it cannot; the caller then reads them into a block. Given back with
+// FreeBlock like any block. Should another program cut the file short while
+// its bytes are mapped, what lay past its new end reads as zeros, and
+// FileBlockCutShort tells.
+std::uint8_t* MapFileBlock(const InputFile& file, std::uint64_t offset, std::size_t bytes);
+bool FileBlockCutShort(const void* block);
 
 // Gives a block back; null does nothing. The memory of a large block may be
 // kept for the allocations that follow, until ReleaseKeptBlocks.

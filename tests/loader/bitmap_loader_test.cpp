@@ -190,7 +190,9 @@ TEST_F(Loader, SecondLoadWithBadSignatureKeepsFirstBody) {
   DeleteDC(CurrentImage.surfaceDc);
   DeleteObject(CurrentImage.surfaceBitmap);
   CurrentImage.surfaceDc = nullptr;
-  EXPECT_EQ(LoadBytes({'M', 'B', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), -1);
+  const std::string reversed =
+      WriteTempFile({'M', 'B', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "reversed.bmp");
+  EXPECT_EQ(LoadBitmapFile(reversed.c_str()), -1);
   EXPECT_EQ(CurrentImage.fileBody, body);
   EXPECT_EQ(CurrentImage.fileBodySize, 56u);
   EXPECT_EQ(CurrentImage.fileBody[0], 40);

@@ -1,13 +1,19 @@
 // The memory module: blocks on either side of the line between heap and
-// mappings, reused memory that must look fresh, and blocks that grow in place.
+// mappings, reused memory that must look fresh, blocks that grow in place, and
+// files mapped instead of read.
 #include "platform/memory.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "bmp_builder.h"
+#include "platform/input_file.h"
 #include "process_memory.h"
 
 namespace {
@@ -69,6 +75,26 @@ TEST(Memory, KeptBlocksGoBackWhenReleased) {
   FreeBlock(block, size);
   ReleaseKeptBlocks();
   EXPECT_LE(ResidentBytes(), before + 8 * kMiB);
+}
+
+// A file mapped for its bytes and then cut short by another writer: what lay
+// past its new end reads as zeros instead of raising a bus error, and the
+// block says so.
+TEST(Memory, MappedFilesCutShortReadAsZeros) {
+  const std::size_t size = 5 * 4096 + 100;
+  std::vector<std::uint8_t> bytes(size, 0x77);
+  const std::string path = WriteTempFile(bytes, "mapped.bin");
+  InputFile file;
+  ASSERT_TRUE(file.Open(path.c_str()));
+  std::uint8_t* block = MapFileBlock(file, 14, size - 14);
+  ASSERT_NE(block, nullptr);
+  EXPECT_TRUE(AllBytes(block, 0, size - 14, 0x77));
+  EXPECT_FALSE(FileBlockCutShort(block));
+  ASSERT_EQ(truncate(path.c_str(), 4096 + 14), 0);
+  EXPECT_TRUE(AllBytes(block, 0, 4096, 0x77));
+  EXPECT_TRUE(AllBytes(block, 4096 + 14, size - 14, 0));
+  EXPECT_TRUE(FileBlockCutShort(block));
+  FreeBlock(block, size - 14);
 }
 
 }  // namespace

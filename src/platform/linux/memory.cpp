@@ -1,15 +1,16 @@
-// Large blocks on Linux. Blocks of a huge page or more are mappings of their
-// own, aligned to a huge page and marked for transparent huge pages, so that a
-// first touch costs one fault per 2 MiB instead of one per page. Smaller
-// blocks come from the heap.
+// Large blocks on Linux. Blocks of 2 MiB or more are mappings of their own, of
+// ordinary pages, given back to the system whole; smaller ones come from the
+// heap. Huge pages would make a first touch cost one fault per 2 MiB instead
+// of one per page, but on virtual machines that hand free memory back to the
+// host they are the very blocks the host has just taken away: touching one
+// again then costs ten times what touching ordinary pages does, and a viewer
+// started after other programs ran would pay that for every large image.
 //
 // The viewer releases the image shown just before it loads the next, and
-// pages the kernel has just had back cost far more at their next first touch
-// than pages kept in place (on virtual machines most of all): a drop after a
-// drop of a large image takes half again as long without reuse. So freed
-// mappings are kept, two at most (a surface and a file body), for the
-// allocations of the load that follows, and whatever that load does not take
-// over goes back when it ends.
+// pages kept in place cost far less at their next touch than pages the kernel
+// has just had back. So freed mappings are kept, two at most (a surface and a
+// file body), for the allocations of the load that follows, and whatever that
+// load does not take over goes back when it ends.
 #include "../memory.h"
 
 #include <sys/mman.h>
@@ -20,36 +21,27 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "../input_file.h"
+#include "file_mapping.h"
+
 namespace {
 
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kLargeBlock = std::size_t{2} << 20;
 
-bool Mapped(std::size_t bytes) { return bytes >= kHugePage; }
+bool Mapped(std::size_t bytes) { return bytes >= kLargeBlock; }
 
 std::size_t PageSize() {
   static const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
   return page;
 }
 
-// Mappings span whole huge pages, which are whole pages of any size the
-// system uses too.
-std::size_t MappedSize(std::size_t bytes) {
-  const std::size_t unit = std::max(kHugePage, PageSize());
-  return (bytes + unit - 1) / unit * unit;
-}
+// Mappings span whole pages.
+std::size_t MappedSize(std::size_t bytes) { return (bytes + PageSize() - 1) / PageSize() * PageSize(); }
 
 // Fresh anonymous pages, which the kernel hands out zero-filled.
-void* MapHugePages(std::size_t size) {
-  const std::size_t span = size + kHugePage;
-  void* base = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (base == MAP_FAILED) return nullptr;
-  const auto start = reinterpret_cast<std::uintptr_t>(base);
-  const std::uintptr_t aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
-  const std::size_t head = aligned - start;
-  if (head != 0) munmap(base, head);
-  if (span - head > size) munmap(reinterpret_cast<void*>(aligned + size), span - head - size);
-  madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
-  return reinterpret_cast<void*>(aligned);
+void* MapPages(std::size_t size) {
+  void* block = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return block == MAP_FAILED ? nullptr : block;
 }
 
 // Freed mappings kept for the next allocations; size is a whole MappedSize.
@@ -118,12 +110,12 @@ void* TakeKept(std::size_t size, bool zeroed) {
 }
 
 void* Allocate(std::size_t bytes, bool zeroed) {
-  if (bytes > SIZE_MAX - kHugePage) return nullptr;
+  if (bytes > SIZE_MAX - kLargeBlock) return nullptr;
   if (!Mapped(bytes))
     return zeroed ? std::calloc(1, bytes == 0 ? 1 : bytes) : std::malloc(bytes == 0 ? 1 : bytes);
   const std::size_t size = MappedSize(bytes);
   if (void* block = TakeKept(size, zeroed)) return block;
-  return MapHugePages(size);
+  return MapPages(size);
 }
 
 }  // namespace
@@ -133,7 +125,7 @@ void* AllocateBlock(std::size_t bytes) { return Allocate(bytes, false); }
 void* AllocateZeroedBlock(std::size_t bytes) { return Allocate(bytes, true); }
 
 void* ResizeBlock(void* block, std::size_t oldBytes, std::size_t newBytes) {
-  if (newBytes > SIZE_MAX - kHugePage) return nullptr;
+  if (newBytes > SIZE_MAX - kLargeBlock) return nullptr;
   if (Mapped(oldBytes) && Mapped(newBytes)) {
     // The pages move with the mapping: nothing is copied, and a block that
     // grows as data arrives never holds the data twice.
@@ -155,8 +147,15 @@ void* ResizeBlock(void* block, std::size_t oldBytes, std::size_t newBytes) {
   return resized;
 }
 
+std::uint8_t* MapFileBlock(const InputFile& file, std::uint64_t offset, std::size_t bytes) {
+  if (!file.Size()) return nullptr;
+  return MapFileBytes(static_cast<int>(file.handle()), offset, bytes);
+}
+
+bool FileBlockCutShort(const void* block) { return FileBytesCutShort(block); }
+
 void FreeBlock(void* block, std::size_t bytes) {
-  if (block == nullptr) return;
+  if (block == nullptr || UnmapFileBytes(block)) return;
   if (Mapped(bytes)) {
     Keep(block, MappedSize(bytes));
   } else {
