@@ -1,6 +1,7 @@
 // 16-bit and 32-bit pixels whose red, green and blue fields three colour masks
 // place. Each mask is cut to its eight most significant set bits once per
-// image; per pixel there is only masking and shifting.
+// image, and the colours that each stored byte of a pixel contributes go into
+// a table; per pixel there is one load per byte and their OR.
 #include "raster.h"
 #include "renderers.h"
 
@@ -25,18 +26,48 @@ Channel ChannelFromMask(std::uint32_t stored) {
   return {mask, shift, 8u - static_cast<unsigned>(CountBits(mask))};
 }
 
+// The colours each stored byte of a pixel contributes, one table per byte of
+// the value: the colour of a pixel is the OR of its bytes' entries. That is
+// exact. Each step of a component (AND with the mask, logical shift right,
+// shift left within 32 bits, AND with 0xFF) sends every bit of its input to at
+// most one bit of its output, chosen by position alone, and fills the rest
+// with 0; with no addition anywhere, no carry passes between bits, so each
+// step maps a | b to f(a) | f(b), and so do the components and their join by
+// shifts and OR. A pixel value is the OR of its bytes at their places, so its
+// colour is the OR of theirs. A field that spans two bytes or a mask with gaps
+// makes no difference: every bit lands where the whole value would put it.
+// A 16-bit value's upper bytes are 0, whose colour is 0: two tables suffice.
+template <unsigned BytesPerPixel>
+class ByteColours {
+ public:
+  ByteColours(const Channel& red, const Channel& green, const Channel& blue) {
+    for (unsigned k = 0; k < BytesPerPixel; ++k) {
+      for (std::uint32_t b = 0; b < 256; ++b) {
+        const std::uint32_t p = b << (8 * k);
+        colours_[k][b] = red.Component(p) | green.Component(p) << 8 | blue.Component(p) << 16;
+      }
+    }
+  }
+
+  COLORREF Of(const std::uint8_t* pixel) const {
+    COLORREF colour = colours_[0][pixel[0]];
+    for (unsigned k = 1; k < BytesPerPixel; ++k) colour |= colours_[k][pixel[k]];
+    return colour;
+  }
+
+ private:
+  COLORREF colours_[BytesPerPixel][256];
+};
+
 template <unsigned BytesPerPixel>
 void DrawBitfields(HDC surface, Bytes pixels, ColourMasks masks, std::int32_t height, std::uint32_t width) {
-  const Channel red = ChannelFromMask(ReadLe32(masks.data()));
-  const Channel green = ChannelFromMask(ReadLe32(masks.data() + 4));
-  const Channel blue = ChannelFromMask(ReadLe32(masks.data() + 8));
+  const ByteColours<BytesPerPixel> colours(ChannelFromMask(ReadLe32(masks.data())),
+                                           ChannelFromMask(ReadLe32(masks.data() + 4)),
+                                           ChannelFromMask(ReadLe32(masks.data() + 8)));
   ForEachStoredRow(pixels, height, width, BytesPerPixel * 8,
                    [&](std::int32_t y, const std::uint8_t* row, std::uint32_t count) {
                      for (std::uint32_t x = 0; x < count; ++x, row += BytesPerPixel) {
-                       const std::uint32_t p = BytesPerPixel == 2 ? ReadLe16(row) : ReadLe32(row);
-                       const COLORREF colour =
-                           red.Component(p) | green.Component(p) << 8 | blue.Component(p) << 16;
-                       SetPixel(surface, static_cast<int>(x), y, colour);
+                       SetPixel(surface, static_cast<int>(x), y, colours.Of(row));
                      }
                    });
 }

@@ -7,32 +7,52 @@
 
 namespace {
 
-template <unsigned BitsPerPixel, typename Colour>
-void DrawPacked(HDC surface, Bytes pixels, std::int32_t height, std::uint32_t width, Colour colour) {
+// Walks each row one stored byte at a time and colours its values, most
+// significant first, through colours[value], worked out before the first row:
+// a pixel costs a shift, a mask and a look-up, not a palette read.
+template <unsigned BitsPerPixel, typename Colours>
+void DrawPacked(HDC surface, Bytes pixels, std::int32_t height, std::uint32_t width, const Colours& colours) {
   constexpr unsigned kPerByte = 8 / BitsPerPixel;
   constexpr unsigned kValueMask = (1u << BitsPerPixel) - 1;
   ForEachStoredRow(pixels, height, width, BitsPerPixel,
                    [&](std::int32_t y, const std::uint8_t* row, std::uint32_t count) {
-                     // Values lie most significant first within each byte.
-                     for (std::uint32_t x = 0; x < count; ++x) {
-                       const unsigned shift = 8 - BitsPerPixel * (x % kPerByte + 1);
-                       const unsigned value = row[x / kPerByte] >> shift & kValueMask;
-                       SetPixel(surface, static_cast<int>(x), y, colour(value));
+                     const std::uint32_t whole = count - count % kPerByte;
+                     std::uint32_t x = 0;
+                     while (x < whole) {
+                       const unsigned byte = *row++;
+                       for (unsigned k = 1; k <= kPerByte; ++k, ++x) {
+                         const unsigned value = byte >> (8 - BitsPerPixel * k) & kValueMask;
+                         SetPixel(surface, static_cast<int>(x), y, colours[value]);
+                       }
+                     }
+                     // The row's last byte when the width ends inside it; its
+                     // bits beyond the width play no part.
+                     if (x < count) {
+                       const unsigned byte = *row;
+                       for (unsigned k = 1; x < count; ++k, ++x) {
+                         const unsigned value = byte >> (8 - BitsPerPixel * k) & kValueMask;
+                         SetPixel(surface, static_cast<int>(x), y, colours[value]);
+                       }
                      }
                    });
 }
 
+// The two colours of a 1-bit image, whatever its palette says: a set bit is
+// white, a clear one black, chosen by the bit alone.
+struct BlackAndWhite {
+  COLORREF operator[](unsigned bit) const { return bit != 0 ? RGB(255, 255, 255) : RGB(0, 0, 0); }
+};
+
 template <unsigned BitsPerPixel, unsigned EntrySize>
 void DrawThroughPalette(HDC surface, Bytes pixels, Bytes palette, std::int32_t height, std::uint32_t width) {
-  const Palette<EntrySize> entries(palette);
-  DrawPacked<BitsPerPixel>(surface, pixels, height, width, [&](unsigned index) { return entries[index]; });
+  const PaletteColours<EntrySize, 1u << BitsPerPixel> colours(palette);
+  DrawPacked<BitsPerPixel>(surface, pixels, height, width, colours);
 }
 
 }  // namespace
 
 void DrawMono1(HDC surface, Bytes pixels, std::int32_t height, std::uint32_t width) {
-  DrawPacked<1>(surface, pixels, height, width,
-                [](unsigned bit) { return bit != 0 ? RGB(255, 255, 255) : RGB(0, 0, 0); });
+  DrawPacked<1>(surface, pixels, height, width, BlackAndWhite{});
 }
 
 void DrawIndexed4(HDC surface, Bytes pixels, Bytes palette, std::int32_t height, std::uint32_t width) {

@@ -4,6 +4,8 @@
 // are given: a row the data does not cover is drawn as far as it goes.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "../platform/little_endian.h"
@@ -36,20 +38,26 @@ inline COLORREF ColourFromBgr(const std::uint8_t* p) {
   return static_cast<COLORREF>(p[2]) | static_cast<COLORREF>(p[1]) << 8 | static_cast<COLORREF>(p[0]) << 16;
 }
 
-// A palette of 4-byte (RGBQUAD) or 3-byte (RGBTRIPLE) entries. An entry that
-// does not lie wholly inside the data gives black.
-template <unsigned EntrySize>
-class Palette {
- public:
-  explicit Palette(Bytes entries) : entries_(entries), count_(entries.size() / EntrySize) {}
+// The colours of a palette's first Count entries, 4-byte (RGBQUAD) or 3-byte
+// (RGBTRIPLE), worked out once per image so that a pixel costs one load. An
+// entry that does not lie wholly inside the data gives black.
+template <unsigned EntrySize, unsigned Count>
+class PaletteColours {
+  static_assert((Count & (Count - 1)) == 0, "indexes are whole bit fields");
 
-  COLORREF operator[](std::uint32_t index) const {
-    return index < count_ ? ColourFromBgr(entries_.data() + std::size_t{index} * EntrySize) : 0;
+ public:
+  explicit PaletteColours(Bytes entries) {
+    const std::size_t whole = entries.size() / EntrySize;
+    for (std::size_t i = 0; i < Count; ++i) {
+      colours_[i] = i < whole ? ColourFromBgr(entries.data() + i * EntrySize) : 0;
+    }
   }
 
+  // Masked to the table: a layout's indexes never reach beyond it.
+  COLORREF operator[](unsigned index) const { return colours_[index & (Count - 1)]; }
+
  private:
-  Bytes entries_;
-  std::size_t count_;
+  std::array<COLORREF, Count> colours_;
 };
 
 // Walks the stored rows of a fixed-stride layout in stored order and hands each

@@ -6,7 +6,9 @@
 // right after such an automatic row end belongs to the row just finished. A
 // delta only moves: it never ends a row, so a run after a delta to the edge
 // lands beyond it. An item that does not lie whole inside the data is not
-// drawn, and decoding stops there.
+// drawn, and decoding stops there. Pixels past the width are not drawn.
+#include <algorithm>
+
 #include "../loader/trace.h"
 #include "raster.h"
 #include "renderers.h"
@@ -21,7 +23,7 @@ class RunLengthWalk {
   RunLengthWalk(HDC surface, Bytes stream, Bytes palette, std::int32_t height, std::uint32_t width)
       : surface_(surface),
         stream_(stream),
-        palette_(palette),
+        colours_(palette),
         rows_(RowsFromHeight(height)),
         width_(width),
         y_(rows_.first) {}
@@ -67,28 +69,31 @@ class RunLengthWalk {
   }
 
  private:
-  COLORREF Colour(unsigned index) const { return palette_[index]; }
-
-  void Draw(unsigned index) {
-    if (x_ < width_) SetPixel(surface_, static_cast<int>(x_), y_, Colour(index));
-    ++x_;
-  }
-
+  // An encoded run: its colours are looked up once, one index at 8 bits, the
+  // two halves in turn at 4 bits, starting afresh with the high half.
   void DrawEncoded(unsigned count, std::uint8_t value) {
-    for (unsigned j = 0; j < count; ++j) {
-      Draw(BitsPerIndex == 8 ? value : (j % 2 == 0 ? value >> 4 : value & 0x0F));
+    const COLORREF even = colours_[BitsPerIndex == 8 ? value : value >> 4];
+    const COLORREF odd = colours_[BitsPerIndex == 8 ? value : value & 0x0F];
+    const std::uint64_t start = x_;
+    const std::uint64_t end = std::min(start + count, width_);
+    const std::int32_t y = y_;
+    for (std::uint64_t x = start; x < end; ++x) {
+      SetPixel(surface_, static_cast<int>(x), y, (x - start) % 2 == 0 ? even : odd);
     }
+    x_ = start + count;
   }
 
   void DrawAbsolute(const std::uint8_t* indexes, unsigned count) {
-    for (unsigned j = 0; j < count; ++j) {
-      if constexpr (BitsPerIndex == 8) {
-        Draw(indexes[j]);
-      } else {
-        const std::uint8_t pair = indexes[j / 2];
-        Draw(j % 2 == 0 ? pair >> 4 : pair & 0x0F);
-      }
+    const std::uint64_t start = x_;
+    const std::uint64_t end = std::min(start + count, width_);
+    const std::int32_t y = y_;
+    for (std::uint64_t x = start; x < end; ++x) {
+      const std::uint64_t j = x - start;
+      const unsigned index =
+          BitsPerIndex == 8 ? indexes[j] : (j % 2 == 0 ? indexes[j / 2] >> 4 : indexes[j / 2] & 0x0F);
+      SetPixel(surface_, static_cast<int>(x), y, colours_[index]);
     }
+    x_ = start + count;
   }
 
   // Moves on by rows in stored order, to column x; false past the last row.
@@ -102,7 +107,7 @@ class RunLengthWalk {
 
   HDC surface_;
   Bytes stream_;
-  Palette<4> palette_;
+  const PaletteColours<4, 1u << BitsPerIndex> colours_;
   RowOrder rows_;
   std::uint64_t width_;
   std::uint64_t x_ = 0;
