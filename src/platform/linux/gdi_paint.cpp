@@ -15,13 +15,6 @@ namespace {
 
 constexpr COLORREF kBlack = 0x00000000;
 
-// A reducing stretch samples the centres of up to this many equal parts of the
-// span a destination pixel covers, across and down. Columns are cheap (a
-// sampled row is in the cache), rows cost memory bandwidth, hence fewer of
-// them. Up to these factors every source pixel counts.
-constexpr int kMaxSampleColumns = 4;
-constexpr int kMaxSampleRows = 2;
-
 // The part [first, last) of the span [start, end) of one axis that lies
 // inside a raster of the given size, in 64-bit arithmetic so nothing overflows.
 struct Span {
