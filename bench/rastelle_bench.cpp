@@ -23,10 +23,11 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "bitmap_writer.h"
 #include "loader/bitmap_loader.h"
-#include "platform/memory.h"
 #include "pixel_check.h"
+#include "platform/memory.h"
 
 namespace {
 
@@ -51,9 +52,7 @@ std::vector<Case> AllCases() {
   };
   std::vector<Case> cases;
   for (const auto& row : table) {
-    cases.push_back({std::string(bmpgen::NameOf(row.layout)) + "-" + std::to_string(row.width) + "x" +
-                         std::to_string(row.height),
-                     row.layout, row.width, row.height});
+    cases.push_back({CaseName(row.layout, row.width, row.height), row.layout, row.width, row.height});
   }
   return cases;
 }
@@ -66,27 +65,6 @@ double CpuMilliseconds() {
   timespec t{};
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
   return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 != 0 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-// Kibibytes of anonymous memory backed by transparent huge pages.
-long AnonHugePagesKib() {
-  std::ifstream in("/proc/self/smaps_rollup");
-  std::string key;
-  long value = 0;
-  while (in >> key) {
-    if (key == "AnonHugePages:") {
-      in >> value;
-      return value;
-    }
-    in.ignore(1 << 10, '\n');
-  }
-  return -1;
 }
 
 // Compares the checked rows of an image with the picture; pixelAt gives the
@@ -170,18 +148,6 @@ int Usage() {
   return 2;
 }
 
-bool Selected(const std::string& name, const std::string& only) {
-  if (only.empty()) return true;
-  std::size_t start = 0;
-  while (start <= only.size()) {
-    const std::size_t comma = std::min(only.find(',', start), only.size());
-    const std::string part = only.substr(start, comma - start);
-    if (!part.empty() && name.find(part) != std::string::npos) return true;
-    start = comma + 1;
-  }
-  return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -205,7 +171,7 @@ int main(int argc, char** argv) {
   }
   std::vector<Case> cases;
   for (const Case& c : AllCases()) {
-    if (Selected(c.name, only)) cases.push_back(c);
+    if (Selected(c.name, SplitCommas(only))) cases.push_back(c);
   }
   if (list || cases.empty()) {
     for (const Case& c : AllCases()) std::printf("%s\n", c.name.c_str());

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "bitmap_writer.h"
 
 extern char** environ;
@@ -59,12 +60,7 @@ std::vector<Case> AllCases() {
   };
   std::vector<Case> cases;
   for (const auto& row : table) {
-    cases.push_back({std::string(bmpgen::NameOf(row.layout)) + "-" + std::to_string(row.width) + "x" +
-                         std::to_string(row.height),
-                     row.layout,
-                     row.width,
-                     row.height,
-                     {}});
+    cases.push_back({CaseName(row.layout, row.width, row.height), row.layout, row.width, row.height, {}});
   }
   return cases;
 }
@@ -92,29 +88,7 @@ struct Outcome {
   bool cannot = false;  // the loader reported that it does not decode the layout
 };
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 != 0 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 double Milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-std::vector<std::string> SplitCommas(const std::string& text) {
-  std::vector<std::string> parts;
-  std::stringstream in(text);
-  std::string part;
-  while (std::getline(in, part, ',')) {
-    if (!part.empty()) parts.push_back(part);
-  }
-  return parts;
-}
-
-bool Selected(const std::string& name, const std::vector<std::string>& parts) {
-  if (parts.empty()) return true;
-  return std::any_of(parts.begin(), parts.end(),
-                     [&name](const std::string& part) { return name.find(part) != std::string::npos; });
-}
 
 // Another program's turn with the memory: a process that touches churnBytes of
 // fresh memory, one store a page, then gives it all back and exits.

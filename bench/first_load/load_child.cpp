@@ -9,6 +9,7 @@
 #include <fstream>
 #include <optional>
 
+#include "bench_support.h"
 #include "pixel_check.h"
 
 namespace first_load {
@@ -24,21 +25,6 @@ long MinorFaults() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return usage.ru_minflt;
-}
-
-// Mebibytes of anonymous memory the process holds in transparent huge pages.
-long AnonHugePagesMib() {
-  std::ifstream in("/proc/self/smaps_rollup");
-  std::string key;
-  long kib = 0;
-  while (in >> key) {
-    if (key == "AnonHugePages:") {
-      in >> kib;
-      return kib / 1024;
-    }
-    in.ignore(1 << 10, '\n');
-  }
-  return -1;
 }
 
 // Reasons go on one line.
@@ -94,8 +80,8 @@ int RunChild(int argc, char** argv, Loader& loader) {
     if (!problem.empty()) Report("wrong " + problem);
   }
   char line[128];
-  std::snprintf(line, sizeof line, "ok %.3f %.3f %ld %ld %u", end - start, cpu, faults, AnonHugePagesMib(),
-                loader.BytesPerPixel());
+  std::snprintf(line, sizeof line, "ok %.3f %.3f %ld %ld %u", end - start, cpu, faults,
+                AnonHugePagesKib() / 1024, loader.BytesPerPixel());
   Report(line);
 }
 

@@ -7,11 +7,10 @@
 // before, or to the default action.
 #include "file_mapping.h"
 
-#include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <cstring>
+#include "fault_handlers.h"
 
 namespace {
 
@@ -26,47 +25,23 @@ struct Mapping {
 constexpr int kMappings = 4;
 Mapping mappings[kMappings];
 
-struct sigaction previousAction;
-bool handlerInstalled = false;
-
 std::uintptr_t PageSize() {
   static const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
   return page;
 }
 
-void PassOn(int signal, siginfo_t* info, void* context) {
-  if ((previousAction.sa_flags & SA_SIGINFO) != 0 && previousAction.sa_sigaction != nullptr) {
-    previousAction.sa_sigaction(signal, info, context);
-  } else if (previousAction.sa_handler != SIG_DFL && previousAction.sa_handler != SIG_IGN) {
-    previousAction.sa_handler(signal);
-  } else {
-    // The faulting instruction runs again and takes the default action.
-    ::signal(signal, SIG_DFL);
-  }
-}
-
-void OnBusError(int signal, siginfo_t* info, void* context) {
-  const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
+// A bus error in a mapped file: a page of zeros where the page was.
+bool OnBusError(const siginfo_t& info) {
+  const auto address = reinterpret_cast<std::uintptr_t>(info.si_addr);
   for (Mapping& mapping : mappings) {
     if (mapping.used == 0 || address < mapping.base || address - mapping.base >= mapping.length) continue;
     void* page = reinterpret_cast<void*>(address & ~(PageSize() - 1));
-    if (mmap(page, PageSize(), PROT_READ, MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) != MAP_FAILED) {
-      mapping.cut = 1;
-      return;
-    }
+    if (mmap(page, PageSize(), PROT_READ, MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) == MAP_FAILED)
+      return false;
+    mapping.cut = 1;
+    return true;
   }
-  PassOn(signal, info, context);
-}
-
-bool InstallHandler() {
-  if (handlerInstalled) return true;
-  struct sigaction action;
-  std::memset(&action, 0, sizeof action);
-  action.sa_sigaction = OnBusError;
-  action.sa_flags = SA_SIGINFO | SA_ONSTACK;
-  sigemptyset(&action.sa_mask);
-  handlerInstalled = sigaction(SIGBUS, &action, &previousAction) == 0;
-  return handlerInstalled;
+  return false;
 }
 
 Mapping* Find(const void* block) {
@@ -83,7 +58,7 @@ std::uint8_t* MapFileBytes(int descriptor, std::uint64_t offset, std::size_t byt
   for (Mapping& mapping : mappings) {
     if (mapping.used == 0 && free == nullptr) free = &mapping;
   }
-  if (free == nullptr || !InstallHandler()) return nullptr;
+  if (free == nullptr || !HandleExpectedFaults(SIGBUS, OnBusError)) return nullptr;
   const std::uint64_t start = offset & ~static_cast<std::uint64_t>(PageSize() - 1);
   const std::size_t length = static_cast<std::size_t>(offset - start) + bytes;
   if (length == 0) return nullptr;

@@ -3,12 +3,12 @@
 // write go on to the handler that was there before (or the default action).
 #include "write_watch.h"
 
-#include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
+
+#include "fault_handlers.h"
 
 namespace {
 
@@ -21,43 +21,18 @@ struct Slot {
 constexpr int kSlots = 16;
 Slot slots[kSlots];
 
-struct sigaction previousAction;
-bool handlerInstalled = false;
-
-void PassOn(int signal, siginfo_t* info, void* context) {
-  if ((previousAction.sa_flags & SA_SIGINFO) != 0 && previousAction.sa_sigaction != nullptr) {
-    previousAction.sa_sigaction(signal, info, context);
-  } else if (previousAction.sa_handler != SIG_DFL && previousAction.sa_handler != SIG_IGN) {
-    previousAction.sa_handler(signal);
-  } else {
-    // The faulting instruction runs again and takes the default action.
-    ::signal(signal, SIG_DFL);
-  }
-}
-
-void OnFault(int signal, siginfo_t* info, void* context) {
-  const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
-  if (info->si_code == SEGV_ACCERR) {
-    for (Slot& slot : slots) {
-      if (slot.used != 0 && slot.written == 0 && address >= slot.begin && address < slot.end) {
-        mprotect(reinterpret_cast<void*>(slot.begin), slot.end - slot.begin, PROT_READ | PROT_WRITE);
-        slot.written = 1;
-        return;
-      }
+// The first write to a watched block: its pages open again.
+bool OnWriteFault(const siginfo_t& info) {
+  const auto address = reinterpret_cast<std::uintptr_t>(info.si_addr);
+  if (info.si_code != SEGV_ACCERR) return false;
+  for (Slot& slot : slots) {
+    if (slot.used != 0 && slot.written == 0 && address >= slot.begin && address < slot.end) {
+      mprotect(reinterpret_cast<void*>(slot.begin), slot.end - slot.begin, PROT_READ | PROT_WRITE);
+      slot.written = 1;
+      return true;
     }
   }
-  PassOn(signal, info, context);
-}
-
-bool InstallHandler() {
-  if (handlerInstalled) return true;
-  struct sigaction action;
-  std::memset(&action, 0, sizeof action);
-  action.sa_sigaction = OnFault;
-  action.sa_flags = SA_SIGINFO | SA_ONSTACK;
-  sigemptyset(&action.sa_mask);
-  handlerInstalled = sigaction(SIGSEGV, &action, &previousAction) == 0;
-  return handlerInstalled;
+  return false;
 }
 
 std::vector<unsigned char> Copy(const unsigned char* from, const unsigned char* to) {
@@ -76,7 +51,7 @@ bool WatchWrites(WriteWatch& watch, const void* block, std::size_t bytes) {
   if (end <= begin) begin = end = last;  // no whole page: all of it is kept aside
   int free = 0;
   while (free < kSlots && slots[free].used != 0) ++free;
-  if (free == kSlots || !InstallHandler()) return false;
+  if (free == kSlots || !HandleExpectedFaults(SIGSEGV, OnWriteFault)) return false;
   const auto* bytesOf = static_cast<const unsigned char*>(block);
   watch.head = bytesOf;
   watch.headBytes = Copy(bytesOf, bytesOf + (begin - first));
