@@ -27,12 +27,12 @@ mkdir -p "$seeds" "$corpus" "$findings"
 
 # Bounds of one input, which is at most 8 KiB. Whatever a file declares, its
 # load may cost the file, the surface and a small constant. A surface may be as
-# large as 16384 x 16384 pixels, 1 GiB, which the drawing layer maps lazily in
-# huge pages: a few thousand bytes of run-length deltas touch all of it, and
-# the kernel then zeroes (and may first compact) a gigabyte, which has taken up
-# to 5 s here. Hence: resident memory up to that gigabyte plus the fuzzer's own
-# ~350 MiB (the sanitizer's quarantine included); no single allocation beyond
-# the largest surface; 10 s per input.
+# large as 16384 x 16384 pixels, 1 GiB, which the drawing layer maps lazily: a
+# few thousand bytes of run-length deltas touch all of it, and the kernel then
+# zeroes a gigabyte, which takes seconds on a slow machine. Hence: resident
+# memory up to that gigabyte plus the fuzzer's own ~350 MiB (the sanitizer's
+# quarantine included); no single allocation beyond the largest surface; 10 s
+# per input.
 before=$(find "$findings" -type f | wc -l)
 status=0
 "$build/fuzz/rastelle_loader_fuzzer" \
