@@ -2,11 +2,6 @@
 # window part of the platform layer on SDL; the application. cmake/install.cmake
 # installs it for the desktop.
 
-find_package(PkgConfig REQUIRED)
-# x11: the window manager hints that SDL leaves to the program; xext: MIT-SHM,
-# the shared segment the client area is presented through.
-pkg_check_modules(VIEWER_DEPS REQUIRED IMPORTED_TARGET sdl2 SDL2_ttf fontconfig x11 xext)
-
 # The icon's generator and the resource embedder run on the build machine.
 add_executable(rastelle_make_icon tools/make_icon.cpp)
 add_executable(rastelle_embed_resources tools/embed_resources.cpp)
@@ -31,12 +26,6 @@ add_custom_target(rastelle_icons ALL DEPENDS ${ICON_FILES})
 # compiles the script afresh with the icon just drawn, a test checks that the
 # committed file is the same, byte for byte, and the target
 # rastelle_update_resources writes both into src/res.
-add_custom_command(
-  OUTPUT ${RES_GEN}/resources.cpp
-  COMMAND rastelle_embed_resources ${CMAKE_SOURCE_DIR}/src/res/viewer.res resources.cpp
-  WORKING_DIRECTORY ${RES_GEN}
-  DEPENDS rastelle_embed_resources src/res/viewer.res
-  COMMENT "Embedding the resources")
 # windres runs the C preprocessor of its own target, mingw-w64's gcc.
 find_program(WINDRES NAMES x86_64-w64-mingw32-windres)
 find_program(WINDRES_PREPROCESSOR NAMES x86_64-w64-mingw32-gcc)
@@ -56,40 +45,11 @@ if(WINDRES AND WINDRES_PREPROCESSOR)
     COMMENT "Writing the drawn icon and the compiled resources into src/res")
 endif()
 
-# The fallback font's bytes, for the text output.
-add_custom_command(
-  OUTPUT ${RES_GEN}/fallback_font.cpp
-  COMMAND ${CMAKE_COMMAND} -DINPUT=${CMAKE_SOURCE_DIR}/src/res/fonts/rastelle-fallback.ttf
-          -DOUTPUT=${RES_GEN}/fallback_font.cpp -DNAME=kFallbackFont -DHEADER=platform/linux/fallback_font.h
-          -P ${CMAKE_SOURCE_DIR}/cmake/embed_file.cmake
-  DEPENDS src/res/fonts/rastelle-fallback.ttf cmake/embed_file.cmake
-  COMMENT "Embedding the fallback font")
-
-add_library(rastelle_window STATIC
-  src/platform/linux/code_page.cpp
-  src/platform/linux/default_handling.cpp
-  src/platform/linux/dialog.cpp
-  src/platform/linux/dialog_template.cpp
-  src/platform/linux/drop.cpp
-  src/platform/linux/events.cpp
-  src/platform/linux/framebuffer.cpp
-  src/platform/linux/icons.cpp
-  src/platform/linux/message_box.cpp
-  src/platform/linux/message_queue.cpp
-  src/platform/linux/paint_cycle.cpp
-  src/platform/linux/resources.cpp
-  src/platform/linux/text_out.cpp
-  src/platform/linux/video.cpp
-  src/platform/linux/window_manager.cpp
-  src/platform/linux/window_registry.cpp
-  src/platform/linux/x11_framebuffer.cpp
-  ${RES_GEN}/resources.cpp)
-target_link_libraries(rastelle_window PUBLIC rastelle_core PkgConfig::VIEWER_DEPS)
-target_sources(rastelle_window PRIVATE ${RES_GEN}/fallback_font.cpp)
+add_subdirectory(src/platform/linux/user)
 
 file(GLOB APP_SOURCES CONFIGURE_DEPENDS src/app/*.cpp)
 add_library(rastelle_app STATIC ${APP_SOURCES})
-target_link_libraries(rastelle_app PUBLIC rastelle_window)
+target_link_libraries(rastelle_app PUBLIC rastelle_core rastelle_user)
 
-add_executable(rastelle src/platform/linux/entry.cpp)
+add_executable(rastelle src/platform/linux/user/entry.cpp)
 target_link_libraries(rastelle PRIVATE rastelle_app)

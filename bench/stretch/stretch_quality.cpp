@@ -17,7 +17,8 @@
 #include <vector>
 
 #include "pictures.h"
-#include "platform/linux/reduced_copies.h"
+#include "hooks.h"
+#include "platform/linux/gdi/reduce/reduced_copies.h"
 #include "platform/win32.h"
 
 namespace {

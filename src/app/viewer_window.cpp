@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "../loader/bitmap_loader.h"
-#include "../loader/trace.h"
+#include "../trace.h"
 #include "../res/resource.h"
 #include "texts.h"
 

@@ -1,12 +1,14 @@
 // The process's entry: loads the file named on the command line, creates and
 // shows the viewer window and runs the message loop until the window closes.
 #include "../loader/bitmap_loader.h"
-#include "../loader/trace.h"
+#include "../trace.h"
 #include "../platform/win32.h"
 #include "../res/resource.h"
 #include "start_up.h"
 #include "texts.h"
 #include "viewer_window.h"
+
+HWND mainDialog;
 
 namespace {
 

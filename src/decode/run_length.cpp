@@ -9,7 +9,7 @@
 // drawn, and decoding stops there. Pixels past the width are not drawn.
 #include <algorithm>
 
-#include "../loader/trace.h"
+#include "../trace.h"
 #include "raster.h"
 #include "renderers.h"
 

@@ -11,11 +11,10 @@
 #include "../platform/little_endian.h"
 #include "../platform/memory.h"
 #include "bmp_format.h"
-#include "trace.h"
+#include "../trace.h"
 #include "trace_texts.h"
 
 LoadedImage CurrentImage;
-HWND mainDialog;
 
 namespace {
 

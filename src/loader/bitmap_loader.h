@@ -22,8 +22,9 @@ struct LoadedImage {
 
 extern LoadedImage CurrentImage;
 
-// The viewer window; null until start-up has created it. A new surface is made
-// compatible with its device context, or with the screen's while it is null.
+// The viewer window, which the application owns; null until start-up has
+// created it. A new surface is made compatible with its device context, or
+// with the screen's while it is null.
 extern HWND mainDialog;
 
 // Reads the bitmap file at path, records its header in CurrentImage, creates

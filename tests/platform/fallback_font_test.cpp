@@ -1,7 +1,7 @@
 // The embedded fallback font: a font SDL_ttf opens from memory, with a glyph
 // for every character of the prompt, so the prompt can be drawn on a machine
 // without any Japanese font.
-#include "platform/linux/fallback_font.h"
+#include "platform/linux/gdi/fallback_font.h"
 
 #include <SDL_ttf.h>
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/texts.h"
-#include "platform/linux/code_page.h"
+#include "platform/linux/gdi/code_page.h"
 
 namespace {
 

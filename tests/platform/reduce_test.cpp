@@ -8,7 +8,8 @@
 #include <functional>
 #include <vector>
 
-#include "platform/linux/reduced_copies.h"
+#include "hooks.h"
+#include "platform/linux/gdi/reduce/reduced_copies.h"
 #include "platform/win32.h"
 
 namespace {

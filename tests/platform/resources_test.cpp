@@ -1,6 +1,6 @@
 // The resources the build embeds, read byte by byte at the offsets of the
 // published layouts: the dialog template and the icon group.
-#include "platform/linux/resources.h"
+#include "platform/linux/user/resources.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/layer_messages.h"
+#include "platform/linux/user/layer_messages.h"
 #include "res/resource.h"
 
 namespace {

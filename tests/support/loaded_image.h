@@ -8,7 +8,8 @@
 
 #include "bmp_builder.h"
 #include "loader/bitmap_loader.h"
-#include "loader/trace.h"
+#include "trace.h"
+#include "hooks.h"
 
 // Releases the surface and the file body, and zeroes CurrentImage, as at
 // process start.

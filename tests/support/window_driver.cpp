@@ -1,6 +1,6 @@
 #include "window_driver.h"
 
-#include "platform/linux/message_queue.h"
+#include "platform/linux/user/message_queue.h"
 
 long long RunPendingMessages(HWND dialog) {
   long long quit = -1;

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/icons.h"
-#include "platform/linux/layer_messages.h"
-#include "platform/linux/window_record.h"
+#include "platform/linux/user/icons.h"
+#include "platform/linux/user/layer_messages.h"
+#include "platform/linux/user/window_record.h"
 
 // Dispatches every message that is waiting, as the viewer's loop does, and
 // returns the wParam of a WM_QUIT met on the way, or -1.

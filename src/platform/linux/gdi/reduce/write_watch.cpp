@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "fault_handlers.h"
+#include "../../../posix/fault_handlers.h"
 
 namespace {
 

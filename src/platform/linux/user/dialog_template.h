@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "../little_endian.h"
-#include "user.h"
+#include "../../little_endian.h"
+#include "../user.h"
 
 struct DialogTemplate {
   DWORD exStyle = 0;

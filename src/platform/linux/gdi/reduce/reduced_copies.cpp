@@ -13,7 +13,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "../memory.h"
+#include "../../../memory.h"
 #include "write_watch.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Presenting a window's client raster on the screen.
 #pragma once
 
-#include "user.h"
+#include "../user.h"
 
 // Shows the client raster in the window.
 void PresentClientArea(HWND window);

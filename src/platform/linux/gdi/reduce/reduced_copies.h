@@ -22,8 +22,5 @@ LevelRaster ReductionSource(HDC source, std::int64_t sourceWidth, std::int64_t s
 // size are reduced from themselves, exactly.
 constexpr std::size_t kMostPixelsRead = std::size_t{1} << 22;
 
-// The bytes of the copies a bitmap keeps, for benchmarks and tests.
-std::size_t ReducedCopyBytes(HBITMAP bitmap);
-
 // Frees a bitmap's copies; DeleteObject calls it before freeing the pixels.
 void ReleaseReducedCopies(HBITMAP bitmap);

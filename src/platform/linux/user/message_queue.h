@@ -1,7 +1,7 @@
 // The message queue of the one GUI thread, inside the layer.
 #pragma once
 
-#include "user.h"
+#include "../user.h"
 
 // Adds a message at the end of the queue, stamped with the time.
 void PostToQueue(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "../win32.h"
-#include "area_average.h"
-#include "reduced_copies.h"
+#include "../../win32.h"
+#include "reduce/area_average.h"
+#include "reduce/reduced_copies.h"
 
 namespace {
 

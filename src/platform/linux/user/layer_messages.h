@@ -3,7 +3,7 @@
 // names them.
 #pragma once
 
-#include "user.h"
+#include "../user.h"
 
 constexpr UINT WM_SETTEXT = 0x000C;
 constexpr UINT WM_QUIT = 0x0012;

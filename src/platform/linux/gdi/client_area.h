@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "gdi.h"
+#include "../gdi.h"
 
 struct ClientArea {
   std::uint32_t* pixels = nullptr;  // COLORREFs, top row first

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "user.h"
+#include "../user.h"
 
 struct HWND__ {
   SDL_Window* sdl = nullptr;

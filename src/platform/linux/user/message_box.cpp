@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "code_page.h"
+#include "../gdi/code_page.h"
 #include "layer_messages.h"
 #include "video.h"
 

@@ -4,8 +4,8 @@
 
 #include <optional>
 
-#include "../little_endian.h"
-#include "user.h"
+#include "../../little_endian.h"
+#include "../user.h"
 
 struct HINSTANCE__ {
   const char* name;

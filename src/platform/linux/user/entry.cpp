@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "../win32.h"
+#include "../../win32.h"
 #include "video.h"
 
 int main(int argc, char** argv) {

@@ -2,8 +2,8 @@
 // repaint, and the paint context drawn on that raster.
 #pragma once
 
-#include "client_area.h"
-#include "user.h"
+#include "../gdi/client_area.h"
+#include "../user.h"
 
 // Sizes the client raster to the window's pixels; a new raster starts white
 // and the old one is given back.

@@ -2,10 +2,10 @@
 #include <cstring>
 #include <new>
 
-#include "../memory.h"
-#include "../win32.h"
+#include "../../memory.h"
+#include "../../win32.h"
 #include "client_area.h"
-#include "reduced_copies.h"
+#include "reduce/reduced_copies.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "../win32.h"
+#include "../../../win32.h"
 
 // A raster to read from: the source itself (level 0) or one of its reduced
 // copies, whose pixels are the means of 2^level x 2^level blocks of the

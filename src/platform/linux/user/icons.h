@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "user.h"
+#include "../user.h"
 
 // One image of an icon group, decoded to 0xAARRGGBB, top row first.
 struct IconImage {

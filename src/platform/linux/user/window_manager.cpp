@@ -6,7 +6,7 @@
 
 #include <array>
 
-#include "code_page.h"
+#include "../gdi/code_page.h"
 #include "layer_messages.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The dialog window: made from its template as an SDL window, shown, and
 // destroyed.
-#include "../memory.h"
-#include "code_page.h"
+#include "../../memory.h"
+#include "../gdi/code_page.h"
 #include "dialog_template.h"
 #include "framebuffer.h"
 #include "layer_messages.h"

@@ -1,7 +1,7 @@
 // Presenting a client raster on an X server through one shared memory segment.
 #pragma once
 
-#include "user.h"
+#include "../user.h"
 
 // Converts the window's client raster into the process's segment and has the
 // X server copy it into the window. False, having shown nothing, when that

@@ -7,8 +7,3 @@
 __attribute__((format(printf, 1, 2)))
 #endif
 int TracePrint(const char* format, ...);
-
-// Tests listen to the trace: null, or a function handed each format as it is
-// traced, unformatted.
-using TraceListener = void (*)(const char* format);
-extern TraceListener traceListener;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "user.h"
+#include "../user.h"
 
 struct HDROP__ {
   std::vector<std::string> paths;  // the desktop's bytes, unchanged

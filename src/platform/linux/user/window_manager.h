@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "user.h"
+#include "../user.h"
 
 // Hands the window manager the decorations and functions the style asks for.
 // Only on X11, and before the window is first shown: SDL has no call for it.

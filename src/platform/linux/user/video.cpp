@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "client_area.h"
+#include "../gdi/client_area.h"
 #include "paint_cycle.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "../win32.h"
+#include "../../win32.h"
 #include "code_page.h"
 #include "fallback_font.h"
 

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "../memory.h"
+#include "../../memory.h"
 #include "framebuffer.h"
 #include "window_record.h"
 

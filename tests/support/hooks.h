@@ -1,0 +1,15 @@
+// What the program exposes only to its tests and benchmarks: defined in the
+// program, declared only here.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/win32.h"
+
+// Handed each trace format as it is traced, unformatted; null when nobody
+// listens.
+using TraceListener = void (*)(const char* format);
+extern TraceListener traceListener;
+
+// The bytes of the reduced copies a bitmap keeps.
+std::size_t ReducedCopyBytes(HBITMAP bitmap);
