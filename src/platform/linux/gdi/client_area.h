@@ -14,6 +14,7 @@ struct ClientArea {
   std::uint32_t* pixels = nullptr;  // COLORREFs, top row first
   std::size_t width = 0;
   std::size_t height = 0;
+  bool quick = false;  // the window is being resized: see StretchBlt
 };
 
 using ClientAreaLookup = ClientArea (*)(HWND window);

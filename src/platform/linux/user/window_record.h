@@ -25,6 +25,10 @@ struct HWND__ {
   int clientWidth = 0;
   int clientHeight = 0;
   std::uint32_t* client = nullptr;
+  // While its size changes, the window's paints may show a large picture
+  // reduced through a copy; it paints again once the size is still.
+  Uint32 resizedAt = 0;           // SDL's ticks at the last size change
+  bool repaintWhenStill = false;  // the last paint showed a quick picture
   bool visible = false;
   bool marked = false;  // anything to repaint
   bool erase = false;   // erase before repainting
