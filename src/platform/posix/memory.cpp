@@ -158,6 +158,10 @@ std::uint8_t* MapFileBlock(const InputFile& file, std::uint64_t offset, std::siz
 
 bool FileBlockChanged(const void* block) { return FileBytesChanged(block); }
 
+void ForgetBlockPages(const void* block) {
+  if (block != nullptr) DropFileBytePages(block);
+}
+
 void FreeBlock(void* block, std::size_t bytes) {
   if (block == nullptr || UnmapFileBytes(block)) return;
   if (Mapped(bytes)) {
