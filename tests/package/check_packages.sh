@@ -150,15 +150,15 @@ zip_shows_bitmap() {
   "$bmpgen" --layout rgb24 --width 64 --height 48 --out "$work/zip/picture.bmp"
   prepare_wine_prefix
   (cd "$work/zip" && exec wine "$viewer" picture.bmp) &
-  local pid=$! caption client
+  local pid=$! caption client width height
   caption="$(timeout 60 wine "$probe" caption rastelle.exe)" || caption="(no window)"
   client="$(timeout 60 wine "$probe" client rastelle.exe)" || client="0 0"
+  read -r width height _ <<<"$client"
   timeout 60 wine "$probe" close rastelle.exe || kill "$pid" || true
   wait "$pid" || true
   local expected
-  # shellcheck disable=SC2086
-  expected="$(zoom_caption ${client% * *} 64 48)\\n"
-  echo "  caption '$caption' in a ${client% * *} client area, expected '$expected'"
+  expected="$(zoom_caption "$width" "$height" 64 48)\\n"
+  echo "  caption '$caption' in a $width x $height client area, expected '$expected'"
   [ "$caption" == "$expected" ]
 }
 
