@@ -66,10 +66,10 @@ expect() {  # name actual expected
   fi
 }
 
-field() {  # N words...: the Nth word
-  local n="$1"
-  shift
-  echo "${!n}"
+field() {  # N "words": the Nth word
+  local words
+  read -r -a words <<<"$2"
+  echo "${words[$1 - 1]:-}"
 }
 
 # The zoom caption for a client area of W x H and an image of w x h, with the
@@ -97,7 +97,7 @@ run_viewer() {  # name argument expected-caption (or "zoom W H" for an image)
   timeout 60 import -window root "$shots/$name.png" || echo "no screenshot for $name"
   if [ "${expected%% *}" == "zoom" ]; then
     # shellcheck disable=SC2086
-    expected="$(zoom_caption $(field 1 $viewer_client) $(field 2 $viewer_client) ${expected#zoom })"
+    expected="$(zoom_caption "$(field 1 "$viewer_client")" "$(field 2 "$viewer_client")" ${expected#zoom })"
   fi
   expect "$name: caption" "$caption" "$expected"
   timeout 60 wine "$probe" close rastelle.exe || true
@@ -178,11 +178,11 @@ run_viewer missing-file-192dpi missing.bmp "Rastelle ver 0.1"
 prompt_192="$viewer_client"
 export RASTELLE_WINE_DPI=96
 prepare_wine_prefix
-expect "the window's DPI at 96 and 192 dpi" "$(field 5 $image_96) $(field 5 $image_192)" "96 192"
+expect "the window's DPI at 96 and 192 dpi" "$(field 5 "$image_96") $(field 5 "$image_192")" "96 192"
 expect "the client area's width at 192 dpi: twice that at 96 dpi" \
-  "$(ratio_within "$(field 1 $image_96)" "$(field 1 $image_192)" 1.85 2.15)" yes
+  "$(ratio_within "$(field 1 "$image_96")" "$(field 1 "$image_192")" 1.85 2.15)" yes
 expect "the client area's height at 192 dpi: twice that at 96 dpi" \
-  "$(ratio_within "$(field 2 $image_96)" "$(field 2 $image_192)" 1.85 2.15)" yes
+  "$(ratio_within "$(field 2 "$image_96")" "$(field 2 "$image_192")" 1.85 2.15)" yes
 expect "the picture fills the client area at 96 dpi" "$(drawn_box "$shots/image.png" "$image_96")" \
   "$(picture_box "$image_96")"
 expect "the picture fills the client area at 192 dpi" "$(drawn_box "$shots/image-192dpi.png" "$image_192")" \
