@@ -125,7 +125,7 @@ icon_cache_holds() { grep -aq rastelle /usr/share/icons/hicolor/icon-theme.cache
 nothing_left() {
   local path status=0
   while read -r path; do
-    [ -e "$path" ] || continue
+    [ "$path" != "/." ] && [ -e "$path" ] || continue
     if [ -d "$path" ] && dpkg -S "$path" >/dev/null 2>&1; then continue; fi
     echo "  left behind: $path"
     status=1
