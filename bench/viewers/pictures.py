@@ -176,27 +176,29 @@ def area_averages(name, content, sizes):
     the exact area average, in double precision: each output pixel is the
     mean of the source area it covers, source pixels it covers in part
     weighed by the covered fraction. Returns {size: (height, width, 3)
-    float64, r g b}. The sizes share the running sums across the rows."""
+    float64, r g b}. A few widths at a time share the running sums across
+    the rows (each width holds its columns for every row meanwhile)."""
     _, width, height = IMAGES[name]
     widths = sorted({size[0] for size in sizes})
-    x_edges = {out: np.arange(out + 1, dtype=np.float64) * (width / out) for out in widths}
-    across = {out: np.empty((3, out, height), np.float64) for out in widths}  # channel, column, row
-    for top, block in strips(name, content):
-        rows = block.shape[0]
-        flat = np.ascontiguousarray(block.transpose(2, 0, 1), dtype=np.float64).reshape(-1, width)
-        running = np.cumsum(flat, axis=1)
-        for out in widths:
-            across[out][:, :, top:top + rows] = _integrals(flat, running, x_edges[out]).reshape(
-                3, rows, out).transpose(0, 2, 1)
     averages = {}
-    for out_width in widths:
-        flat = across.pop(out_width).reshape(-1, height)
-        running = np.cumsum(flat, axis=1)
-        for out_height in sorted({size[1] for size in sizes if size[0] == out_width}):
-            y_edges = np.arange(out_height + 1, dtype=np.float64) * (height / out_height)
-            down = _integrals(flat, running, y_edges).reshape(3, out_width, out_height)
-            scale = (width / out_width) * (height / out_height)
-            averages[out_width, out_height] = down.transpose(2, 1, 0) / scale
+    for group in range(0, len(widths), 4):
+        across = {out: np.empty((3, out, height), np.float64) for out in widths[group:group + 4]}
+        for top, block in strips(name, content):
+            rows = block.shape[0]
+            flat = np.ascontiguousarray(block.transpose(2, 0, 1), dtype=np.float64).reshape(-1, width)
+            running = np.cumsum(flat, axis=1)
+            for out in across:
+                x_edges = np.arange(out + 1, dtype=np.float64) * (width / out)
+                across[out][:, :, top:top + rows] = _integrals(flat, running, x_edges).reshape(
+                    3, rows, out).transpose(0, 2, 1)
+        for out_width in list(across):
+            flat = across.pop(out_width).reshape(-1, height)  # channel and column, row
+            running = np.cumsum(flat, axis=1)
+            for out_height in sorted({size[1] for size in sizes if size[0] == out_width}):
+                y_edges = np.arange(out_height + 1, dtype=np.float64) * (height / out_height)
+                down = _integrals(flat, running, y_edges).reshape(3, out_width, out_height)
+                scale = (width / out_width) * (height / out_height)
+                averages[out_width, out_height] = down.transpose(2, 1, 0) / scale
     return averages
 
 

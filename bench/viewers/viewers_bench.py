@@ -6,10 +6,11 @@ Usage: /usr/bin/python3 bench/viewers/viewers_bench.py [--rounds 5] [--only IMAG
 Every viewer runs on one private Xvfb (1920x1080x24) with a tiny window
 manager of this script's own: it places every top-level window at (0, 0) and
 makes it 1200x900 before mapping it, and keeps it so when the client asks for
-another size. Rastelle has no size option, so no viewer's is used for the
-size: each gets the same treatment, its window is 1200x900 from its first
-frame on, and whatever a viewer draws at another size it never shows. The
-window manager gives each new window the input focus, like a desktop's.
+another size. Rastelle has no size option, so the size is the window
+manager's for every viewer alike: each window is 1200x900 from its first
+frame on. Peers that take a window size are given the same one, so that they
+fit the picture to the window they get. The window manager gives each new
+window the input focus, like a desktop's.
 
 For each viewer and picture, a run measures:
 - start to final picture: from starting the process to the last change of
@@ -26,8 +27,9 @@ For each viewer and picture, a run measures:
   double precision), computed at the size and place the viewer shows it. The
   image rectangle is where the screens of the two contents differ; the size
   and place within a pixel of it that match best are taken, and the pixels on
-  the rectangle's edge are left out. A display that rounds the exact average
-  perfectly scores 58.9 dB (rounding to 8 bits alone).
+  the rectangle's edge are left out. Rounding the exact average to 8 bits
+  alone scores about 59 dB where the averages fall anywhere between levels
+  (the zone plate), more on the gradient.
 
 Pictures (written once into the work folder by pictures.py, and read once
 before each run so that they come from the page cache): 24-bit 8192x8192,
@@ -610,6 +612,8 @@ def main():
             except Failed as failure:
                 print("skipping %s: %s" % (name, failure), flush=True)
                 names.remove(name)
+        if not names:
+            sys.exit("no viewer ran")
 
         results, finals = {}, {}
         for round_index in range(options.rounds):
