@@ -31,8 +31,9 @@ For each viewer and picture, a run measures:
   alone scores about 59 dB where the averages fall anywhere between levels
   (the zone plate), more on the gradient.
 
-Pictures (written once into the work folder by pictures.py, and read once
-before each run so that they come from the page cache): 24-bit 8192x8192,
+Pictures (written once into the work folder by pictures.py, each alone in a
+folder of its own so that viewers listing the folder find nothing else, and
+read once before each run so that they come from the page cache): 24-bit 8192x8192,
 8-bit palette 8192x8192, 8-bit run-length 8192x8192, 32-bit 8192x4096 and
 24-bit 1024x1024, each with fine detail (a zone plate) and smooth content
 (a gradient). Medians are over the rounds and both contents.
@@ -462,7 +463,10 @@ def make_pictures(options, names):
     os.makedirs(folder, exist_ok=True)
     for name in names:
         for content in pictures.CONTENTS:
-            path = os.path.join(folder, "%s-%s.bmp" % (name, content))
+            # Each file alone in its folder: viewers that list the folder
+            # (thumbnail bars, file lists) find nothing else to read.
+            os.makedirs(os.path.join(folder, "%s-%s" % (name, content)), exist_ok=True)
+            path = os.path.join(folder, "%s-%s" % (name, content), name + ".bmp")
             if not os.path.exists(path):
                 print("writing %s" % path, flush=True)
                 pictures.write(name, content, path + ".part")
@@ -517,6 +521,8 @@ def fmt(value, digits):
 
 
 def report(images, names, results, quality):
+    """The table; a peer that did not show the picture whole at its aspect
+    ratio (no PSNR) stays in it but is left out of the comparison."""
     print()
     print("%-16s %-10s %11s %9s %7s %15s" % ("image", "viewer", "final (s)", "RSS (MiB)",
                                               "screens", "PSNR det/smo dB"))
@@ -531,10 +537,11 @@ def report(images, names, results, quality):
             screens = statistics.median(run[2] for run in runs)
             medians[name] = (time_median, rss_median)
             scores = quality.get((name, image))
-            psnrs = "%s / %s" % (fmt(scores[0], 1), fmt(scores[1], 1)) if scores else "-"
+            psnrs = "%s / %s" % (fmt(scores[0], 1), fmt(scores[1], 1)) if scores else "not fitted"
             print("%-16s %-10s %11.3f %9.1f %7g %15s" % (image, name, time_median, rss_median,
                                                          screens, psnrs))
-        peers = {name: value for name, value in medians.items() if name != "rastelle"}
+        peers = {name: value for name, value in medians.items()
+                 if name != "rastelle" and (name, image) in quality}
         if peers:
             fastest = min(peers, key=lambda name: peers[name][0])
             lightest = min(peers, key=lambda name: peers[name][1])
@@ -546,6 +553,66 @@ def report(images, names, results, quality):
                     medians["rastelle"][1] / peers[lightest][1])
             print(line)
         print()
+
+
+def measure(options, images, names, paths, shots):
+    """Runs the rounds; returns {(viewer, image, content): [(seconds, peak
+    bytes, screens)]}. The final screens of the last round go to shots."""
+    commands = viewer_commands(options, names)
+    names = [name for name in names if name in commands]
+    server = xharness.XvfbServer(SCREEN[0], SCREEN[1], 24)
+    manager = None
+    try:
+        manager = xharness.start_process([sys.executable, os.path.abspath(__file__),
+                                          "--window-manager"], env=server.env,
+                                         stdout=subprocess.PIPE)
+        if xharness.read_line(manager, 10, "the window manager").strip() != "ready":
+            sys.exit("the window manager did not start")
+        xharness.run_tool(server.env, "xdotool", "mousemove", str(SCREEN[0] - 1), str(SCREEN[1] - 1))
+        screen = Screen(server.display)
+        blank = screen.grab()
+        envs = {name: viewer_env(server, options, name) for name in names}
+        print("%d cores, load average %.2f %.2f %.2f; %d rounds; viewers %s" % (
+            os.cpu_count(), *os.getloadavg(), options.rounds, ", ".join(names)), flush=True)
+
+        # One run of each viewer untimed: its files in the page cache, its
+        # settings written.
+        for name in list(names):
+            try:
+                run_once(options, screen, blank, envs[name], commands[name],
+                         paths[images[-1], "smooth"])
+            except Failed as failure:
+                print("skipping %s: %s" % (name, failure), flush=True)
+                names.remove(name)
+        if not names:
+            sys.exit("no viewer ran")
+
+        results = {}
+        for round_index in range(options.rounds):
+            order = names[round_index % len(names):] + names[:round_index % len(names)]
+            for image in images:
+                for content in pictures.CONTENTS:
+                    for name in order:
+                        try:
+                            seconds, peak, frame, shown, note = run_once(
+                                options, screen, blank, envs[name], commands[name], paths[image, content])
+                        except Failed as failure:
+                            print("%s on %s %s: %s" % (name, image, content, failure), flush=True)
+                            if not options.keep_going:
+                                sys.exit(1)
+                            continue
+                        results.setdefault((name, image, content), []).append((seconds, peak, shown))
+                        Image.fromarray(frame).save(os.path.join(shots, "%s-%s-%s.png" % (name, image, content)))
+                        with open(os.path.join(options.work, "runs.json"), "w") as record:
+                            json.dump([[*key, *runs] for key, runs in results.items()], record)
+                        print("round %d %-16s %-6s %-10s %7.3f s %8.1f MiB %2d screens %s" % (
+                            round_index + 1, image, content, name, seconds, peak / MiB, shown, note),
+                            flush=True)
+        print("load average after: %.2f %.2f %.2f" % os.getloadavg())
+        return results
+    finally:
+        xharness.stop_process(manager)
+        server.stop()
 
 
 def main():
@@ -565,6 +632,9 @@ def main():
                              "screens (default ./viewers-bench)")
     parser.add_argument("--keep-going", action="store_true",
                         help="go on when a viewer fails a run, leaving that run out")
+    parser.add_argument("--report", action="store_true",
+                        help="run nothing: print the table again from the runs and screens "
+                             "kept in the work folder")
     parser.add_argument("--settle", type=float, default=1.5,
                         help="seconds the screen stays the same for a picture to be final")
     parser.add_argument("--poll", type=float, default=5,
@@ -581,73 +651,22 @@ def main():
         if name != "rastelle" and name not in PEERS:
             parser.error("no viewer %s" % name)
     options.work = os.path.abspath(options.work)
-    paths = make_pictures(options, images)
     shots = os.path.join(options.work, "screens")  # the final screens of the last round
     os.makedirs(shots, exist_ok=True)
-    commands = viewer_commands(options, names)
-    names = [name for name in names if name in commands]
-
-    server = xharness.XvfbServer(SCREEN[0], SCREEN[1], 24)
-    manager = None
-    try:
-        manager = xharness.start_process([sys.executable, os.path.abspath(__file__),
-                                          "--window-manager"], env=server.env,
-                                         stdout=subprocess.PIPE)
-        if xharness.read_line(manager, 10, "the window manager").strip() != "ready":
-            sys.exit("the window manager did not start")
-        xharness.run_tool(server.env, "xdotool", "mousemove", str(SCREEN[0] - 1), str(SCREEN[1] - 1))
-        screen = Screen(server.display)
-        blank = screen.grab()
-        envs = {name: viewer_env(server, options, name) for name in names}
-        load = os.getloadavg()
-        print("%d cores, load average %.2f %.2f %.2f; %d rounds; viewers %s" % (
-            os.cpu_count(), *load, options.rounds, ", ".join(names)), flush=True)
-
-        # One run of each viewer untimed: its files in the page cache, its
-        # settings written.
-        for name in list(names):
-            try:
-                run_once(options, screen, blank, envs[name], commands[name],
-                         paths[images[-1], "smooth"])
-            except Failed as failure:
-                print("skipping %s: %s" % (name, failure), flush=True)
-                names.remove(name)
-        if not names:
-            sys.exit("no viewer ran")
-
-        results, finals = {}, {}
-        for round_index in range(options.rounds):
-            order = names[round_index % len(names):] + names[:round_index % len(names)]
-            for image in images:
-                for content in pictures.CONTENTS:
-                    for name in order:
-                        try:
-                            seconds, peak, frame, shown, note = run_once(
-                                options, screen, blank, envs[name], commands[name], paths[image, content])
-                        except Failed as failure:
-                            print("%s on %s %s: %s" % (name, image, content, failure), flush=True)
-                            if not options.keep_going:
-                                sys.exit(1)
-                            continue
-                        results.setdefault((name, image, content), []).append((seconds, peak, shown))
-                        finals[name, image, content] = frame
-                        Image.fromarray(frame).save(os.path.join(shots, "%s-%s-%s.png" % (name, image, content)))
-                        with open(os.path.join(options.work, "runs.json"), "w") as record:
-                            json.dump([[*key, *runs] for key, runs in results.items()], record)
-                        print("round %d %-16s %-6s %-10s %7.3f s %8.1f MiB %2d screens %s" % (
-                            round_index + 1, image, content, name, seconds, peak / MiB, shown, note),
-                            flush=True)
-        print("load average after: %.2f %.2f %.2f" % os.getloadavg())
-    finally:
-        xharness.stop_process(manager)
-        server.stop()
+    if options.report:
+        with open(os.path.join(options.work, "runs.json")) as record:
+            results = {tuple(entry[:3]): entry[3:] for entry in json.load(record)}
+    else:
+        results = measure(options, images, names, make_pictures(options, images), shots)
 
     quality = {}
     for image in images:
         frames = {}
         for name in names:
-            if (name, image, "detail") in finals and (name, image, "smooth") in finals:
-                frames[name] = (finals[name, image, "detail"], finals[name, image, "smooth"])
+            paths = [os.path.join(shots, "%s-%s-%s.png" % (name, image, content))
+                     for content in pictures.CONTENTS]
+            if all((name, image, content) in results for content in pictures.CONTENTS):
+                frames[name] = tuple(np.asarray(Image.open(path).convert("RGB")) for path in paths)
         found = picture_quality(image, frames)
         for name in frames:
             if name in found:
