@@ -209,7 +209,7 @@ class _XShmSegmentInfo(ctypes.Structure):
 class Screen:
     """Reads the window's area of the screen as raw bytes (Xvfb: 32 bits a
     pixel, blue first), through shared memory (MIT-SHM): a read over the
-    connection takes about 30 ms, this one a few."""
+    connection takes about 30 ms on Xvfb, this one under 1 ms."""
 
     def __init__(self, display):
         self.client = xharness.XClient(display)
@@ -276,6 +276,7 @@ def process_tree(pid):
 
 
 def processor_seconds(pid):
+    """Processor time used so far by pid and every process under it."""
     total = 0
     for member in process_tree(pid):
         try:
