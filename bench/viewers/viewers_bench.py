@@ -39,7 +39,7 @@ read once before each run so that they come from the page cache): 24-bit 8192x81
 (a gradient). Medians are over the rounds and both contents.
 
 Memory: the pictures take 1.1 GB of disk (and of page cache); the script
-itself needs about 1.5 GB at its peak (a picture whole and its area average
+itself needs about 1.6 GB at its peak (a picture whole and its area averages
 in double precision), and a viewer up to about 1.5 GB more: have 4 GB free.
 The other viewers come from `scripts/setup.sh viewers`. Never run by ctest or
 CI: it is for comparing by hand.
