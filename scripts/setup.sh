@@ -4,9 +4,11 @@
 # needs (its [run] section); with "all" (the default), also what every test,
 # the Windows build, the benchmarks and fuzzing need (its [test] section),
 # and the locale ja_JP.UTF-8, in which Wine runs a Japanese Windows (code
-# page 932) that still reads the Linux side's names as UTF-8.
+# page 932) that still reads the Linux side's names as UTF-8; with "viewers",
+# the other image viewers that bench/viewers compares with (its [viewers]
+# section), which "all" leaves out.
 #
-#   scripts/setup.sh [run|all]
+#   scripts/setup.sh [run|all|viewers]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,8 +16,9 @@ set_name="${1:-all}"
 case "$set_name" in
   run) sections="run" ;;
   all) sections="run test" ;;
+  viewers) sections="viewers" ;;
   *)
-    echo "usage: scripts/setup.sh [run|all]" >&2
+    echo "usage: scripts/setup.sh [run|all|viewers]" >&2
     exit 2
     ;;
 esac

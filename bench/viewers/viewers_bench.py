@@ -1,0 +1,682 @@
+"""Compares Rastelle with the image viewers Linux users would use instead.
+
+Usage: /usr/bin/python3 bench/viewers/viewers_bench.py [--rounds 5] [--only IMAGES]
+           [--viewers LIST] [--viewer build/release/rastelle] [--work DIR] [--keep-going]
+
+Every viewer runs on one private Xvfb (1920x1080x24) with a tiny window
+manager of this script's own: it places every top-level window at (0, 0) and
+makes it 1200x900 before mapping it, and keeps it so when the client asks for
+another size. Rastelle has no size option, so the size is the window
+manager's for every viewer alike: each window is 1200x900 from its first
+frame on. Peers that take a window size are given the same one, so that they
+fit the picture to the window they get. The window manager gives each new
+window the input focus, like a desktop's.
+
+For each viewer and picture, a run measures:
+- start to final picture: from starting the process to the last change of
+  the screen (the window's area, read back whole every few milliseconds)
+  after which the screen stays the same for the settle time (1.5 s) while the
+  viewer's processes use almost no processor time. A quick or partial picture
+  shown first (a preview) is a change before the last one and does not count;
+  "screens" in the table counts the different screens a run showed, the final
+  one included. The resolution is one poll: 5 ms asleep and under 1 ms reading.
+- peak memory: VmHWM of the viewer's process and every process under it,
+  summed, read at rest just before the viewer is ended.
+- PSNR at rest: the final screen against the exact area average of the
+  picture (each displayed pixel the mean of the source area it covers, in
+  double precision), computed at the size and place the viewer shows it. The
+  image rectangle is where the screens of the two contents differ; the size
+  and place within a pixel of it that match best are taken, and the pixels on
+  the rectangle's edge are left out. Rounding the exact average to 8 bits
+  alone scores about 59 dB where the averages fall anywhere between levels
+  (the zone plate), more on the gradient.
+
+Pictures (written once into the work folder by pictures.py, each alone in a
+folder of its own so that viewers listing the folder find nothing else, and
+read once before each run so that they come from the page cache): 24-bit 8192x8192,
+8-bit palette 8192x8192, 8-bit run-length 8192x8192, 32-bit 8192x4096 and
+24-bit 1024x1024, each with fine detail (a zone plate) and smooth content
+(a gradient). Medians are over the rounds and both contents.
+
+Memory: the pictures take 1.1 GB of disk (and of page cache); the script
+itself needs about 1.6 GB at its peak (a picture whole and its area averages
+in double precision), and a viewer up to about 1.5 GB more: have 4 GB free.
+The other viewers come from `scripts/setup.sh viewers`. Never run by ctest or
+CI: it is for comparing by hand.
+"""
+
+import argparse
+import ctypes
+import ctypes.util
+import json
+import os
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import time
+
+import numpy as np
+from PIL import Image
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.abspath(os.path.join(HERE, "..", ".."))
+sys.dont_write_bytecode = True  # leave the source folder as it is
+sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+
+import pictures  # noqa: E402
+import xharness  # noqa: E402
+
+SCREEN = (1920, 1080)
+WINDOW = (1200, 900)
+MiB = 1024 * 1024
+
+# name: (the program, the arguments before the file). A peer that takes a
+# window size is given the one the window manager makes its window anyway,
+# and each is told to fit the picture to its window where that is not its
+# default; everything else (filtering, backgrounds, panels) is the viewer's
+# own default.
+PEERS = {
+    "feh": ("feh", ["--geometry", "1200x900", "--scale-down"]),
+    "nsxiv": ("nsxiv", ["-g", "1200x900", "-s", "d"]),
+    "eog": ("eog", ["--new-instance"]),
+    "ristretto": ("ristretto", []),
+    "imv": ("imv-x11", []),
+    "qimgv": ("qimgv", []),
+    "viewnior": ("viewnior", []),
+    "gpicview": ("gpicview", []),
+    "geeqie": ("geeqie", []),
+}
+# Settings files written into a peer's home (under its configuration folder)
+# where its command line has no such option.
+SETTINGS = {
+    "imv": ("imv/config", "[options]\nwidth = 1200\nheight = 900\nscaling_mode = shrink\n"),
+}
+
+
+# ----------------------------------------------------------------------------
+# The window manager, run as a process of its own (--window-manager) so that
+# it answers at once whatever the measuring side is doing.
+
+class _MapRequest(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("parent", ctypes.c_ulong),
+                ("window", ctypes.c_ulong)]
+
+
+class _ConfigureRequest(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("parent", ctypes.c_ulong),
+                ("window", ctypes.c_ulong), ("x", ctypes.c_int), ("y", ctypes.c_int),
+                ("width", ctypes.c_int), ("height", ctypes.c_int),
+                ("border_width", ctypes.c_int), ("above", ctypes.c_ulong),
+                ("detail", ctypes.c_int), ("value_mask", ctypes.c_ulong)]
+
+
+class _ConfigureNotify(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("event", ctypes.c_ulong),
+                ("window", ctypes.c_ulong), ("x", ctypes.c_int), ("y", ctypes.c_int),
+                ("width", ctypes.c_int), ("height", ctypes.c_int),
+                ("border_width", ctypes.c_int), ("above", ctypes.c_ulong),
+                ("override_redirect", ctypes.c_int)]
+
+
+class _WindowChanges(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_int), ("y", ctypes.c_int), ("width", ctypes.c_int),
+                ("height", ctypes.c_int), ("border_width", ctypes.c_int),
+                ("sibling", ctypes.c_ulong), ("stack_mode", ctypes.c_int)]
+
+
+_MAP_REQUEST, _CONFIGURE_REQUEST, _CONFIGURE_NOTIFY = 20, 23, 22
+_SUBSTRUCTURE_REDIRECT_MASK = 1 << 20
+_STRUCTURE_NOTIFY_MASK = 1 << 17
+_CW_GEOMETRY = 0x1F  # CWX | CWY | CWWidth | CWHeight | CWBorderWidth
+
+
+def window_manager():
+    """Places every top-level window that is not a dialog at (0, 0), WINDOW in
+    size, without a frame; dialogs keep what they ask for."""
+    client = xharness.XClient(os.environ["DISPLAY"])
+    x, display = client.x, client.display
+    x.XMapWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+    x.XConfigureWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_uint,
+                                   ctypes.POINTER(_WindowChanges)]
+    x.XSetInputFocus.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_ulong]
+    x.XGetTransientForHint.argtypes = [ctypes.c_void_p, ctypes.c_ulong,
+                                       ctypes.POINTER(ctypes.c_ulong)]
+    x.XSelectInput(display, client.root, _SUBSTRUCTURE_REDIRECT_MASK)
+    x.XSync(display, 0)
+    print("ready", flush=True)
+
+    def is_dialog(window):
+        owner = ctypes.c_ulong()
+        return bool(x.XGetTransientForHint(display, window, ctypes.byref(owner)))
+
+    def place(window, request=None):
+        changes = _WindowChanges(0, 0, WINDOW[0], WINDOW[1], 0, 0, 0)
+        mask = _CW_GEOMETRY
+        if request is not None:  # keep what it asks about stacking
+            changes.sibling, changes.stack_mode = request.above, request.detail
+            mask |= request.value_mask & 0x60
+        x.XConfigureWindow(display, window, mask, ctypes.byref(changes))
+        # A client whose request was turned down learns its real size from a
+        # synthetic ConfigureNotify.
+        event = xharness._XEvent()
+        notify = ctypes.cast(ctypes.byref(event), ctypes.POINTER(_ConfigureNotify)).contents
+        notify.type, notify.send_event, notify.event, notify.window = _CONFIGURE_NOTIFY, 1, window, window
+        notify.width, notify.height = WINDOW
+        x.XSendEvent(display, window, 0, _STRUCTURE_NOTIFY_MASK, ctypes.byref(event))
+
+    event = xharness._XEvent()
+    while True:
+        x.XNextEvent(display, ctypes.byref(event))
+        if event.type == _MAP_REQUEST:
+            window = ctypes.cast(ctypes.byref(event), ctypes.POINTER(_MapRequest)).contents.window
+            if not is_dialog(window):
+                place(window)
+            x.XMapWindow(display, window)
+            x.XSetInputFocus(display, window, 1, 0)  # RevertToPointerRoot, CurrentTime
+        elif event.type == _CONFIGURE_REQUEST:
+            request = ctypes.cast(ctypes.byref(event), ctypes.POINTER(_ConfigureRequest)).contents
+            if is_dialog(request.window):
+                changes = _WindowChanges(request.x, request.y, request.width, request.height,
+                                         request.border_width, request.above, request.detail)
+                x.XConfigureWindow(display, request.window, request.value_mask, ctypes.byref(changes))
+            else:
+                place(request.window, request)
+        x.XFlush(display)
+
+
+# ----------------------------------------------------------------------------
+# The screen, read back whole.
+
+class _XImage(ctypes.Structure):
+    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
+                ("format", ctypes.c_int), ("data", ctypes.c_void_p), ("byte_order", ctypes.c_int),
+                ("bitmap_unit", ctypes.c_int), ("bitmap_bit_order", ctypes.c_int),
+                ("bitmap_pad", ctypes.c_int), ("depth", ctypes.c_int),
+                ("bytes_per_line", ctypes.c_int), ("bits_per_pixel", ctypes.c_int)]
+
+
+class _XShmSegmentInfo(ctypes.Structure):
+    _fields_ = [("shmseg", ctypes.c_ulong), ("shmid", ctypes.c_int),
+                ("shmaddr", ctypes.c_void_p), ("readOnly", ctypes.c_int)]
+
+
+class Screen:
+    """Reads the window's area of the screen as raw bytes (Xvfb: 32 bits a
+    pixel, blue first), through shared memory (MIT-SHM): a read over the
+    connection takes about 30 ms on Xvfb, this one under 1 ms."""
+
+    def __init__(self, display):
+        self.client = xharness.XClient(display)
+        x, libc = self.client.x, ctypes.CDLL(None, use_errno=True)
+        xext = ctypes.CDLL(ctypes.util.find_library("Xext"))
+        x.XDefaultVisual.restype = ctypes.c_void_p
+        x.XDefaultVisual.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        x.XDefaultDepth.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        xext.XShmCreateImage.restype = ctypes.c_void_p
+        xext.XShmCreateImage.argtypes = [ctypes.c_void_p, ctypes.c_void_p, ctypes.c_uint, ctypes.c_int,
+                                         ctypes.c_void_p, ctypes.POINTER(_XShmSegmentInfo),
+                                         ctypes.c_uint, ctypes.c_uint]
+        xext.XShmAttach.argtypes = [ctypes.c_void_p, ctypes.POINTER(_XShmSegmentInfo)]
+        xext.XShmGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_void_p, ctypes.c_int,
+                                      ctypes.c_int, ctypes.c_ulong]
+        libc.shmat.restype = ctypes.c_void_p
+        libc.shmat.argtypes = [ctypes.c_int, ctypes.c_void_p, ctypes.c_int]
+        libc.shmctl.argtypes = [ctypes.c_int, ctypes.c_int, ctypes.c_void_p]
+        self.xext, self.info = xext, _XShmSegmentInfo()
+        display = self.client.display
+        self.image = xext.XShmCreateImage(display, x.XDefaultVisual(display, 0),
+                                          x.XDefaultDepth(display, 0), 2, None,  # ZPixmap
+                                          ctypes.byref(self.info), WINDOW[0], WINDOW[1])
+        header = ctypes.cast(self.image, ctypes.POINTER(_XImage)).contents
+        self.size = header.bytes_per_line * header.height
+        self.info.shmid = libc.shmget(0, self.size, 0o1600)  # IPC_PRIVATE, IPC_CREAT | 0600
+        self.info.shmaddr = header.data = libc.shmat(self.info.shmid, None, 0)
+        if self.info.shmid < 0 or self.info.shmaddr in (None, ctypes.c_void_p(-1).value):
+            raise RuntimeError("no shared memory for the screen")
+        self.info.readOnly = 0
+        xext.XShmAttach(display, ctypes.byref(self.info))
+        x.XSync(display, 0)
+        libc.shmctl(self.info.shmid, 0, None)  # IPC_RMID: gone once both sides detach
+
+    def grab(self):
+        if not self.xext.XShmGetImage(self.client.display, self.client.root, self.image, 0, 0,
+                                      0xFFFFFFFF):
+            raise RuntimeError("cannot read the screen")
+        return ctypes.string_at(self.info.shmaddr, self.size)
+
+    @staticmethod
+    def rgb(frame):
+        """The frame as (height, width, 3) uint8, r g b."""
+        pixels = np.frombuffer(frame, np.uint8).reshape(WINDOW[1], -1, 4)[:, :WINDOW[0]]
+        return np.ascontiguousarray(pixels[:, :, 2::-1])
+
+
+# ----------------------------------------------------------------------------
+# Processes.
+
+def process_tree(pid):
+    """pid and every process under it."""
+    found, pending = [], [pid]
+    while pending:
+        current = pending.pop()
+        found.append(current)
+        try:
+            for task in os.listdir("/proc/%d/task" % current):
+                with open("/proc/%d/task/%s/children" % (current, task)) as children:
+                    pending.extend(int(child) for child in children.read().split())
+        except OSError:
+            pass
+    return found
+
+
+def processor_seconds(pid):
+    """Processor time used so far by pid and every process under it."""
+    total = 0
+    for member in process_tree(pid):
+        try:
+            with open("/proc/%d/stat" % member) as stat:
+                fields = stat.read().rsplit(")", 1)[1].split()
+            total += int(fields[11]) + int(fields[12])  # utime, stime
+        except (OSError, IndexError):
+            pass
+    return total / os.sysconf("SC_CLK_TCK")
+
+
+def peak_resident(pid):
+    """VmHWM of pid and every process under it, summed, in bytes."""
+    total = 0
+    for member in process_tree(pid):
+        try:
+            with open("/proc/%d/status" % member) as status:
+                for line in status:
+                    if line.startswith("VmHWM:"):
+                        total += int(line.split()[1]) * 1024
+        except OSError:
+            pass
+    return total
+
+
+def end_group(process):
+    """Ends the viewer and whatever it started (it leads its own session)."""
+    for sig in (signal.SIGTERM, signal.SIGKILL):
+        try:
+            os.killpg(process.pid, sig)
+        except ProcessLookupError:
+            return
+        deadline = time.monotonic() + 3
+        while time.monotonic() < deadline:
+            process.poll()  # reaps the leader, which leaves the group then
+            try:
+                os.killpg(process.pid, 0)
+            except ProcessLookupError:
+                return
+            time.sleep(0.05)
+
+
+# ----------------------------------------------------------------------------
+# One run.
+
+class Failed(Exception):
+    pass
+
+
+def run_once(options, screen, blank, env, argv, path):
+    """Starts argv + [path]; returns (seconds to the final picture, peak
+    bytes, final frame, screens shown, note)."""
+    with open(path, "rb") as warm:  # the page cache, not the disk
+        while warm.read(16 * MiB):
+            pass
+    note = ""
+    shown = 0
+    start = time.monotonic()
+    process = xharness.start_process(argv + [path], env=env, start_new_session=True,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        previous, changed = blank, None
+        check_at, processor_mark = None, None
+        while True:
+            now = time.monotonic()
+            frame = screen.grab()
+            if frame != previous:
+                previous, changed = frame, now
+                shown += 1
+                check_at = now + options.settle
+                processor_mark = (now, processor_seconds(process.pid))
+            elif check_at is not None and now >= check_at:
+                used = processor_seconds(process.pid)
+                if (used - processor_mark[1]) / (now - processor_mark[0]) < 0.05:
+                    break
+                check_at = now + options.settle  # still working: look again later
+                processor_mark = (now, used)
+            if process.poll() is not None:
+                raise Failed("exited with %d before settling" % process.returncode)
+            if now - start > options.timeout:
+                if changed is None:
+                    raise Failed("showed nothing within %d s" % options.timeout)
+                note = "never idle"
+                break
+            time.sleep(options.poll / 1000)
+        peak = peak_resident(process.pid)
+        return changed - start, peak, Screen.rgb(previous), shown, note
+    finally:
+        end_group(process)
+        # The next run starts from an empty screen.
+        deadline = time.monotonic() + 10
+        while screen.grab() != blank and time.monotonic() < deadline:
+            time.sleep(0.02)
+
+
+# ----------------------------------------------------------------------------
+# The picture at rest against the exact area average.
+
+def longest_run(mask):
+    best, begin = (0, 0), None
+    for index, value in enumerate(list(mask) + [False]):
+        if value and begin is None:
+            begin = index
+        elif not value and begin is not None:
+            if index - begin > best[1] - best[0]:
+                best = (begin, index)
+            begin = None
+    return best
+
+
+def image_rectangle(detail, smooth):
+    """(left, top, right, bottom) of where the two contents' screens differ."""
+    differs = (detail != smooth).any(axis=2)
+    columns = differs.mean(axis=0)
+    left, right = longest_run(columns >= 0.5 * columns.max())
+    rows = differs[:, left:right].mean(axis=1)
+    top, bottom = longest_run(rows >= 0.5 * rows.max())
+    return left, top, right, bottom
+
+
+def psnr(shown, exact):
+    """PSNR of shown against exact, the outermost pixels left out."""
+    error = shown[1:-1, 1:-1].astype(np.float64) - exact[1:-1, 1:-1]
+    mse = float(np.mean(error * error))
+    return float("inf") if mse == 0 else 10 * np.log10(255 * 255 / mse)
+
+
+def candidate_sizes(name, rectangle):
+    """The sizes within a pixel of the rectangle's that keep the picture's
+    aspect ratio to within a pixel; none when the rectangle is not the whole
+    picture at its aspect ratio."""
+    _, width, height = pictures.IMAGES[name]
+    left, top, right, bottom = rectangle
+    found_width, found_height = right - left, bottom - top
+    if found_width < 16 or found_height < 16 or abs(
+            found_width * height - found_height * width) > 3 * max(width, height):
+        return []
+    return [(shown_width, shown_height)
+            for shown_width in (found_width - 1, found_width, found_width + 1)
+            for shown_height in (found_height - 1, found_height, found_height + 1)
+            if abs(shown_width * height - shown_height * width) <= 0.75 * max(width, height)]
+
+
+def picture_quality(image, frames):
+    """{viewer: (PSNR detail, PSNR smooth, (left, top, width, height))} for the
+    viewers that show the picture whole at its aspect ratio, given
+    {viewer: (detail frame, smooth frame)}. Of the sizes and places within a
+    pixel of the rectangle where the two screens differ, the one that matches
+    the detail best is taken, for both contents."""
+    rectangles = {name: image_rectangle(*pair) for name, pair in frames.items()}
+    candidates = {name: candidate_sizes(image, rectangle) for name, rectangle in rectangles.items()}
+    exact = pictures.area_averages(image, "detail", {size for sizes in candidates.values()
+                                                      for size in sizes})
+    chosen = {}
+    for name, sizes in candidates.items():
+        detail = frames[name][0]
+        left, top = rectangles[name][:2]
+        best = None
+        for shown_width, shown_height in sizes:
+            for x in range(max(0, left - 1), left + 2):
+                for y in range(max(0, top - 1), top + 2):
+                    area = detail[y:y + shown_height, x:x + shown_width]
+                    if area.shape[:2] != (shown_height, shown_width):
+                        continue
+                    score = psnr(area, exact[shown_width, shown_height])
+                    if best is None or score > best[0]:
+                        best = (score, (x, y, shown_width, shown_height))
+        if best:
+            chosen[name] = best
+    del exact
+    exact = pictures.area_averages(image, "smooth", {place[2:] for _, place in chosen.values()})
+    quality = {}
+    for name, (score, (x, y, shown_width, shown_height)) in chosen.items():
+        smooth = frames[name][1][y:y + shown_height, x:x + shown_width]
+        quality[name] = (score, psnr(smooth, exact[shown_width, shown_height]),
+                         (x, y, shown_width, shown_height))
+    return quality
+
+
+# ----------------------------------------------------------------------------
+
+def make_pictures(options, names):
+    paths = {}
+    folder = os.path.join(options.work, "pictures")
+    os.makedirs(folder, exist_ok=True)
+    for name in names:
+        for content in pictures.CONTENTS:
+            # Each file alone in its folder: viewers that list the folder
+            # (thumbnail bars, file lists) find nothing else to read.
+            os.makedirs(os.path.join(folder, "%s-%s" % (name, content)), exist_ok=True)
+            path = os.path.join(folder, "%s-%s" % (name, content), name + ".bmp")
+            if not os.path.exists(path):
+                print("writing %s" % path, flush=True)
+                pictures.write(name, content, path + ".part")
+                os.replace(path + ".part", path)
+            paths[name, content] = path
+    return paths
+
+
+def viewer_commands(options, names):
+    """name: argv without the file, for the viewers that can run here."""
+    commands = {}
+    for name in names:
+        if name == "rastelle":
+            if not os.access(options.viewer, os.X_OK):
+                sys.exit("no Rastelle at %s: build it first (cmake --build --preset release "
+                         "--target rastelle)" % options.viewer)
+            commands[name] = [os.path.abspath(options.viewer)]
+            continue
+        program, arguments = PEERS[name]
+        found = shutil.which(program)
+        if found is None:
+            print("skipping %s: %s is not installed (scripts/setup.sh viewers)" % (name, program))
+            continue
+        commands[name] = [found] + arguments
+    return commands
+
+
+def viewer_env(server, options, name):
+    """A home of the viewer's own (its settings start from the defaults, and
+    the user's are left alone), no session bus, in-memory settings."""
+    home = os.path.join(options.work, "home", name)
+    runtime = os.path.join(options.work, "runtime", name)
+    for folder in (home, runtime):
+        os.makedirs(folder, mode=0o700, exist_ok=True)
+    env = dict(server.env, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+               XDG_CACHE_HOME=os.path.join(home, ".cache"),
+               XDG_DATA_HOME=os.path.join(home, ".local", "share"),
+               XDG_RUNTIME_DIR=runtime, GSETTINGS_BACKEND="memory",
+               DBUS_SESSION_BUS_ADDRESS="disabled:", GTK_A11Y="none")
+    for variable in ("XDG_SESSION_TYPE", "QT_QPA_PLATFORM", "GDK_BACKEND"):
+        env.pop(variable, None)
+    if name in SETTINGS:
+        path = os.path.join(env["XDG_CONFIG_HOME"], SETTINGS[name][0])
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "w") as settings:
+            settings.write(SETTINGS[name][1])
+    return env
+
+
+def fmt(value, digits):
+    return "-" if value is None else "%.*f" % (digits, value)
+
+
+def report(images, names, results, quality):
+    """The table; a peer that did not show the picture whole at its aspect
+    ratio (no PSNR) stays in it but is left out of the comparison."""
+    print()
+    print("%-16s %-10s %11s %9s %7s %15s" % ("image", "viewer", "final (s)", "RSS (MiB)",
+                                              "screens", "PSNR det/smo dB"))
+    for image in images:
+        medians = {}
+        for name in names:
+            runs = [run for content in pictures.CONTENTS for run in results.get((name, image, content), [])]
+            if not runs:
+                continue
+            time_median = statistics.median(run[0] for run in runs)
+            rss_median = statistics.median(run[1] for run in runs) / MiB
+            screens = statistics.median(run[2] for run in runs)
+            medians[name] = (time_median, rss_median)
+            scores = quality.get((name, image))
+            psnrs = "%s / %s" % (fmt(scores[0], 1), fmt(scores[1], 1)) if scores else "not fitted"
+            print("%-16s %-10s %11.3f %9.1f %7g %15s" % (image, name, time_median, rss_median,
+                                                         screens, psnrs))
+        peers = {name: value for name, value in medians.items()
+                 if name != "rastelle" and (name, image) in quality}
+        if peers:
+            fastest = min(peers, key=lambda name: peers[name][0])
+            lightest = min(peers, key=lambda name: peers[name][1])
+            line = "%-16s fastest peer %s %.3f s, lowest-memory peer %s %.1f MiB" % (
+                "", fastest, peers[fastest][0], lightest, peers[lightest][1])
+            if "rastelle" in medians:
+                line += "; Rastelle time x%.2f, RSS x%.2f" % (
+                    medians["rastelle"][0] / peers[fastest][0],
+                    medians["rastelle"][1] / peers[lightest][1])
+            print(line)
+        print()
+
+
+def measure(options, images, names, paths, shots):
+    """Runs the rounds; returns {(viewer, image, content): [(seconds, peak
+    bytes, screens)]}. The final screens of the last round go to shots."""
+    commands = viewer_commands(options, names)
+    names = [name for name in names if name in commands]
+    server = xharness.XvfbServer(SCREEN[0], SCREEN[1], 24)
+    manager = None
+    try:
+        manager = xharness.start_process([sys.executable, os.path.abspath(__file__),
+                                          "--window-manager"], env=server.env,
+                                         stdout=subprocess.PIPE)
+        if xharness.read_line(manager, 10, "the window manager").strip() != "ready":
+            sys.exit("the window manager did not start")
+        xharness.run_tool(server.env, "xdotool", "mousemove", str(SCREEN[0] - 1), str(SCREEN[1] - 1))
+        screen = Screen(server.display)
+        blank = screen.grab()
+        envs = {name: viewer_env(server, options, name) for name in names}
+        print("%d cores, load average %.2f %.2f %.2f; %d rounds; viewers %s" % (
+            os.cpu_count(), *os.getloadavg(), options.rounds, ", ".join(names)), flush=True)
+
+        # One run of each viewer untimed: its files in the page cache, its
+        # settings written.
+        for name in list(names):
+            try:
+                run_once(options, screen, blank, envs[name], commands[name],
+                         paths[images[-1], "smooth"])
+            except Failed as failure:
+                print("skipping %s: %s" % (name, failure), flush=True)
+                names.remove(name)
+        if not names:
+            sys.exit("no viewer ran")
+
+        results = {}
+        for round_index in range(options.rounds):
+            order = names[round_index % len(names):] + names[:round_index % len(names)]
+            for image in images:
+                for content in pictures.CONTENTS:
+                    for name in order:
+                        try:
+                            seconds, peak, frame, shown, note = run_once(
+                                options, screen, blank, envs[name], commands[name], paths[image, content])
+                        except Failed as failure:
+                            print("%s on %s %s: %s" % (name, image, content, failure), flush=True)
+                            if not options.keep_going:
+                                sys.exit(1)
+                            continue
+                        results.setdefault((name, image, content), []).append((seconds, peak, shown))
+                        Image.fromarray(frame).save(os.path.join(shots, "%s-%s-%s.png" % (name, image, content)))
+                        with open(os.path.join(options.work, "runs.json"), "w") as record:
+                            json.dump([[*key, *runs] for key, runs in results.items()], record)
+                        print("round %d %-16s %-6s %-10s %7.3f s %8.1f MiB %2d screens %s" % (
+                            round_index + 1, image, content, name, seconds, peak / MiB, shown, note),
+                            flush=True)
+        print("load average after: %.2f %.2f %.2f" % os.getloadavg())
+        return results
+    finally:
+        xharness.stop_process(manager)
+        server.stop()
+
+
+def main():
+    if "--window-manager" in sys.argv:
+        window_manager()
+        return
+    parser = argparse.ArgumentParser(
+        description=__doc__.splitlines()[0],
+        epilog="Needs about 4 GB of free memory and 1.1 GB of disk in the work folder.")
+    parser.add_argument("--rounds", type=int, default=5, help="rounds (default 5)")
+    parser.add_argument("--only", help="comma-separated pictures, of: " + ",".join(pictures.IMAGES))
+    parser.add_argument("--viewers", help="comma-separated viewers, of: rastelle," + ",".join(PEERS))
+    parser.add_argument("--viewer", default=os.path.join(ROOT, "build", "release", "rastelle"),
+                        help="the Rastelle binary (default build/release/rastelle)")
+    parser.add_argument("--work", default=os.path.join(os.getcwd(), "viewers-bench"),
+                        help="folder for the pictures, the viewers' homes and the final "
+                             "screens (default ./viewers-bench)")
+    parser.add_argument("--keep-going", action="store_true",
+                        help="go on when a viewer fails a run, leaving that run out")
+    parser.add_argument("--report", action="store_true",
+                        help="run nothing: print the table again from the runs and screens "
+                             "kept in the work folder")
+    parser.add_argument("--settle", type=float, default=1.5,
+                        help="seconds the screen stays the same for a picture to be final")
+    parser.add_argument("--poll", type=float, default=5,
+                        help="milliseconds between reading the screen back")
+    parser.add_argument("--timeout", type=float, default=60, help="seconds a run may take")
+    options = parser.parse_args()
+
+    images = options.only.split(",") if options.only else list(pictures.IMAGES)
+    names = options.viewers.split(",") if options.viewers else ["rastelle"] + list(PEERS)
+    for image in images:
+        if image not in pictures.IMAGES:
+            parser.error("no picture %s" % image)
+    for name in names:
+        if name != "rastelle" and name not in PEERS:
+            parser.error("no viewer %s" % name)
+    options.work = os.path.abspath(options.work)
+    shots = os.path.join(options.work, "screens")  # the final screens of the last round
+    os.makedirs(shots, exist_ok=True)
+    if options.report:
+        with open(os.path.join(options.work, "runs.json")) as record:
+            results = {tuple(entry[:3]): entry[3:] for entry in json.load(record)}
+    else:
+        results = measure(options, images, names, make_pictures(options, images), shots)
+
+    quality = {}
+    for image in images:
+        frames = {}
+        for name in names:
+            paths = [os.path.join(shots, "%s-%s-%s.png" % (name, image, content))
+                     for content in pictures.CONTENTS]
+            if all((name, image, content) in results for content in pictures.CONTENTS):
+                frames[name] = tuple(np.asarray(Image.open(path).convert("RGB")) for path in paths)
+        found = picture_quality(image, frames)
+        for name in frames:
+            if name in found:
+                quality[name, image] = found[name][:2]
+                print("%s on %s: shown at %d,%d %dx%d" % ((name, image) + found[name][2]))
+            else:
+                print("%s on %s: the picture is not shown whole at its aspect ratio" % (name, image))
+    report(images, names, results, quality)
+
+
+if __name__ == "__main__":
+    main()
