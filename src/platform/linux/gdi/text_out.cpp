@@ -9,6 +9,7 @@
 #include "../../win32.h"
 #include "code_page.h"
 #include "fallback_font.h"
+#include "raster_pixels.h"
 
 namespace {
 
@@ -110,12 +111,12 @@ BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
     const long long targetY = static_cast<long long>(y) + row;
     if (targetY < 0 || targetY >= static_cast<long long>(dc->height)) continue;
     const auto* source = static_cast<const Uint8*>(rendered->pixels) + row * rendered->pitch;
-    std::uint32_t* target = dc->pixels + static_cast<std::size_t>(targetY) * dc->width;
+    std::uint8_t* target = dc->bits + static_cast<std::size_t>(targetY) * dc->width * kBytesPerPixel;
     for (int column = 0; column < rendered->w; ++column) {
       const long long targetX = static_cast<long long>(x) + column;
       if (targetX < 0 || targetX >= static_cast<long long>(dc->width)) continue;
       const SDL_Color colour = palette[source[column]];
-      target[targetX] = RGB(colour.r, colour.g, colour.b);
+      PutPixel(target, static_cast<std::size_t>(targetX), RGB(colour.r, colour.g, colour.b));
     }
   }
   SDL_FreeSurface(rendered);
