@@ -48,6 +48,7 @@ HWND CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND, DLGPROC p
   window->text = Cp932FromUtf16(dialog.title);
   window->sdl = CreateSdlWindow(dialog, window->text);
   if (window->sdl == nullptr) {
+    CannotShowWindow(std::string("cannot make the window: ") + SDL_GetError());
     delete window;
     return nullptr;
   }

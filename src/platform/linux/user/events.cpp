@@ -4,6 +4,7 @@
 #include "events.h"
 
 #include "drop.h"
+#include "framebuffer.h"
 #include "layer_messages.h"
 #include "message_queue.h"
 #include "paint_cycle.h"
@@ -65,6 +66,12 @@ void TranslateWindowEvent(const SDL_WindowEvent& event) {
     }
     case SDL_WINDOWEVENT_EXPOSED:
       MarkForRepaint(window);
+      break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+      // The frame shows whether the window is active; where the toolkit draws
+      // it, it reaches the screen with the window's next present.
+      PresentFrameAgain(window);
       break;
     default:
       break;
