@@ -14,6 +14,7 @@ struct ClientArea {
   std::uint32_t* pixels = nullptr;  // COLORREFs, top row first
   std::size_t width = 0;
   std::size_t height = 0;
+  int dpi = 96;  // the dots per inch its device pixels stand for
 };
 
 using ClientAreaLookup = ClientArea (*)(HWND window);

@@ -38,6 +38,7 @@ HDC GetDC(HWND window) {
     dc->pixels = area.pixels;
     dc->width = area.width;
     dc->height = area.height;
+    dc->dpi = area.dpi;
   }
   return dc;
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "../../memory.h"
+#include "display_scale.h"
 #include "framebuffer.h"
 #include "window_record.h"
 
@@ -45,7 +46,7 @@ void MarkForRepaint(HWND window) {
 ClientArea ClientAreaOf(HWND window) {
   if (!IsLive(window)) return {};
   return {window->client, static_cast<std::size_t>(window->clientWidth),
-          static_cast<std::size_t>(window->clientHeight)};
+          static_cast<std::size_t>(window->clientHeight), WindowDpi(window)};
 }
 
 BOOL InvalidateRect(HWND window, const RECT*, BOOL erase) {

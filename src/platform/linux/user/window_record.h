@@ -25,6 +25,10 @@ struct HWND__ {
   int clientWidth = 0;
   int clientHeight = 0;
   std::uint32_t* client = nullptr;
+  // The screen's density (display_scale.h): the dots per inch the window was
+  // made for, or, when the toolkit scales its surface, none of our own.
+  int dpi = 96;
+  bool scaledByToolkit = false;
   bool visible = false;
   bool marked = false;  // anything to repaint
   bool erase = false;   // erase before repainting
