@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -241,6 +243,39 @@ TEST_F(WindowTest, SmallIconGivesTheDesktopIts16PixelImage) {
   EXPECT_GT(blue(sky), red(sky) + 0x40) << std::hex << sky;
   EXPECT_GT(green(hill), red(hill)) << std::hex << hill;
   EXPECT_GT(green(hill), blue(hill)) << std::hex << hill;
+}
+
+// An environment variable set or unset for the life of the object.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value != nullptr) {
+      setenv(name, value, 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  ~ScopedVariable() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST_F(WindowTest, AMessageBoxThatCannotBeShownGoesToStandardError) {
+  // Without an X server, SDL shows a box only through a dialog program, as on
+  // Wayland; here there is none to be found.
+  const ScopedVariable x11("DISPLAY", nullptr), path("PATH", "/nonexistent");
+  ::testing::internal::CaptureStderr();
+  MessageBoxA(nullptr, "GetMessage ERR", "Error", MB_OK);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "rastelle: Error: GetMessage ERR\n");
 }
 
 TEST(TextOut, WritesBlackGlyphsOnOpaqueWhiteInItsBox) {
