@@ -158,14 +158,15 @@ bool Make(Buffer& buffer, int width, int height, PixelOrder order) {
   if (bytes > static_cast<std::size_t>(INT32_MAX)) return Fail("the window is too large for a buffer");
   const int fd = memfd_create("rastelle-window", MFD_CLOEXEC);
   if (fd < 0) return Fail(std::string("cannot make a buffer: ") + std::strerror(errno));
-  void* pixels = MAP_FAILED;
-  if (ftruncate(fd, static_cast<off_t>(bytes)) == 0) {
-    pixels = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-  }
+  // A file size limit (ulimit -f) would end the process with SIGXFSZ here,
+  // unless the signal is ignored: then the error is reported.
+  void* pixels = ftruncate(fd, static_cast<off_t>(bytes)) == 0
+                     ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)
+                     : MAP_FAILED;
   if (pixels == MAP_FAILED) {
     const int error = errno;
     close(fd);
-    return Fail(std::string("cannot map a buffer: ") + std::strerror(error));
+    return Fail(std::string("cannot make a buffer: ") + std::strerror(error));
   }
   wl_shm_pool* pool = wl_shm_create_pool(connection.shm, fd, static_cast<std::int32_t>(bytes));
   buffer.buffer = wl_shm_pool_create_buffer(
