@@ -1,5 +1,6 @@
 // The window part of the layer: the effects the viewer relies on, checked
 // with a dialog procedure that records what it receives.
+#include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -306,6 +307,29 @@ TEST(TextOut, WritesBlackGlyphsOnOpaqueWhiteInItsBox) {
   EXPECT_LT(bottom, 10 + 40);     // one line
   EXPECT_GT(black, 28 * 10);      // strokes of every character
   EXPECT_GT(white, black);        // on an opaque background
+  DeleteDC(dc);
+  DeleteObject(bitmap);
+  ReleaseDC(nullptr, screen);
+}
+
+TEST(TextOut, LeavesFontconfigToItsOtherUsers) {
+  // Another library in the process holds a font of fontconfig's default
+  // configuration, as libdecor's title bar does on Wayland. Text output must
+  // not tear that configuration down under it (fontconfig aborts).
+  ASSERT_EQ(FcInit(), FcTrue);
+  FcFontSet* fonts = FcConfigGetFonts(nullptr, FcSetSystem);
+  if (fonts == nullptr || fonts->nfont == 0) GTEST_SKIP() << "fontconfig knows no fonts";
+  FcPattern* held = fonts->fonts[0];
+  FcPatternReference(held);
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 40);
+  SelectObject(dc, bitmap);
+  const std::string text = Cp932("ビットマップ");
+  EXPECT_TRUE(TextOutA(dc, 0, 0, text.c_str(), static_cast<int>(text.size())));
+  FcChar8* family = nullptr;
+  EXPECT_EQ(FcPatternGetString(held, FC_FAMILY, 0, &family), FcResultMatch);
+  FcPatternDestroy(held);
   DeleteDC(dc);
   DeleteObject(bitmap);
   ReleaseDC(nullptr, screen);

@@ -25,15 +25,14 @@ int StockFontPixels(int dpi) {
 // The file of the first font that fontconfig has for these families, in this
 // order, falling back to the font it prefers for Japanese: on a machine
 // without a Japanese font, whatever font it has.
-std::string JapaneseFontFile() {
-  if (FcInit() == FcFalse) return {};
+std::string FontFileIn(FcConfig* config) {
   for (const char* wanted : {"IPAPGothic", "IPAGothic", ":lang=ja"}) {
     FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(wanted));
     if (pattern == nullptr) continue;
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPattern* match = FcFontMatch(config, pattern, &result);
     FcPatternDestroy(pattern);
     if (match == nullptr) continue;
     // fontconfig falls back to another font when the family is missing; a
@@ -54,6 +53,19 @@ std::string JapaneseFontFile() {
   return {};
 }
 
+// Looked up in a configuration of our own, given back once the file is known
+// (the font is read from its file). The process's default configuration is
+// not ours to tear down: other libraries draw text through it, such as
+// libdecor's title bar on Wayland, and fontconfig aborts when it is freed
+// under them.
+std::string JapaneseFontFile() {
+  FcConfig* config = FcInitLoadConfigAndFonts();
+  if (config == nullptr) return {};
+  std::string file = FontFileIn(config);
+  FcConfigDestroy(config);
+  return file;
+}
+
 // The fonts the stock font draws with: the one fontconfig found, which may be
 // missing or, on a machine with only Latin fonts, any font at all; and the
 // embedded subset, which has the glyphs of the texts the viewer draws.
@@ -66,11 +78,7 @@ struct StockFonts {
 // (one for each density the windows have been on).
 StockFonts OpenStockFonts(int pixels) {
   if (TTF_WasInit() == 0 && TTF_Init() != 0) return {};
-  static const std::string file = [] {
-    std::string found = JapaneseFontFile();
-    FcFini();  // fontconfig has done its part: the font is read from its file
-    return found;
-  }();
+  static const std::string file = JapaneseFontFile();
   StockFonts fonts;
   if (!file.empty()) fonts.found = TTF_OpenFont(file.c_str(), pixels);
   SDL_RWops* bytes = SDL_RWFromConstMem(kFallbackFont, static_cast<int>(kFallbackFontSize));
