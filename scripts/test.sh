@@ -11,7 +11,11 @@ passed=0
 failed=0
 count() {
   local line
-  line=$(grep -E '[0-9]+ tests failed out of [0-9]+' "$1" | tail -n 1)
+  line=$(grep -E '[0-9]+ tests failed out of [0-9]+' "$1" | tail -n 1) || true
+  if [ -z "$line" ]; then  # ctest itself failed: count it as one failure
+    failed=$((failed + 1))
+    return
+  fi
   local total=${line##* out of }
   local bad=${line#*, }
   bad=${bad%% tests failed*}
@@ -21,9 +25,18 @@ count() {
 run_ctest() {
   local log
   log=$(mktemp)
-  ctest --preset "$1" | tee "$log"
+  ctest --preset "$1" | tee "$log" || true
   count "$log"
   rm -f "$log"
+}
+# A check that is one test: counted as one, passed or failed.
+run_check() {
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAILED: $*"
+  fi
 }
 
 for preset in release sanitize; do
@@ -40,11 +53,13 @@ cmake --build --preset windows
 echo "== windows tests (under Wine)"
 run_ctest windows
 echo "== windows smoke test (under Wine)"
-timeout 900 scripts/wine-smoke.sh
+run_check timeout 900 scripts/wine-smoke.sh
 
 # A short fuzz run over the loader and every renderer; a crash, a hang or a
 # memory blow-up fails the run.
 echo "== fuzz"
-scripts/fuzz.sh 60
+run_check scripts/fuzz.sh 60
 
 echo "tests: $passed passed, $failed failed"
+# The count comes first; then a failure fails the command.
+[ "$failed" -eq 0 ]

@@ -10,8 +10,8 @@
 #include "../platform/input_file.h"
 #include "../platform/little_endian.h"
 #include "../platform/memory.h"
-#include "bmp_format.h"
 #include "../trace.h"
+#include "bmp_format.h"
 #include "trace_texts.h"
 
 LoadedImage CurrentImage;
@@ -117,6 +117,12 @@ int ReadFileBody(InputFile& file) {
   }
   CurrentImage.fileBody = body.block;
   CurrentImage.fileBodyRead = static_cast<std::uint32_t>(body.filled);
+  // Another program wrote to the file since it was opened: the header read
+  // and what arrived after it may be part old, part new.
+  if (file.Changed()) {
+    TracePrint(kTraceReadError2);
+    return -1;
+  }
   if (body.filled != declared) {
     TracePrint(kTraceReadError2);
     TracePrint(kTraceBytesRead, static_cast<int>(body.filled));
@@ -280,12 +286,17 @@ int Load(const char* path) {
 
   if (CreateSurface() != 0) return -1;
   DrawImage();
-  // Another program cut the file short while it was being drawn: what it held
-  // is gone, and the picture would be made up in part.
-  if (FileBlockCutShort(CurrentImage.fileBody)) {
+  // Another program cut the file short or wrote to it while it was being
+  // drawn from its mapping: the picture would be made up, or torn between
+  // two files. Nothing of it is kept.
+  if (FileBlockChanged(CurrentImage.fileBody)) {
+    TracePrint(kTraceReadError2);
     DeleteDC(CurrentImage.surfaceDc);
     DeleteObject(CurrentImage.surfaceBitmap);
     CurrentImage.surfaceDc = nullptr;
+    FreeBlock(CurrentImage.fileBody, CurrentImage.fileBodyRead);
+    CurrentImage.fileBody = nullptr;
+    CurrentImage.fileBodyRead = 0;
     return -1;
   }
   // Wraps for -2147483648, which then stands for 2^31 rows.

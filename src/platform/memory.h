@@ -24,10 +24,12 @@ void* ResizeBlock(void* block, std::size_t oldBytes, std::size_t newBytes);
 // where the system can: nothing is copied or touched before it is used. Null
 // where it cannot; the caller then reads them into a block. Given back with
 // FreeBlock like any block. Should another program cut the file short while
-// its bytes are mapped, what lay past its new end reads as zeros, and
-// FileBlockCutShort tells.
+// its bytes are mapped, what lay past its new end reads as zeros.
+// FileBlockChanged tells whether the file was cut short, or has another size
+// or modification time than when it was mapped: its bytes may then be part
+// old, part new.
 std::uint8_t* MapFileBlock(const InputFile& file, std::uint64_t offset, std::size_t bytes);
-bool FileBlockCutShort(const void* block);
+bool FileBlockChanged(const void* block);
 
 // Gives a block back; null does nothing. The memory of a large block may be
 // kept for the allocations that follow, until ReleaseKeptBlocks.

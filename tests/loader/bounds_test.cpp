@@ -15,7 +15,9 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "hooks.h"
 #include "loaded_image.h"
 #include "process_memory.h"
 
@@ -458,15 +460,44 @@ TEST_F(Bounds, NothingIsKeptThatTheImageDoesNotOwn) {
   file.pixels.assign(std::size_t{4096} * 2048 * 3, 0x7F);
   const std::string large = WriteTempFile(file.Bytes(), "large.bmp");
   const std::string notBitmap = WriteTempFile({'M', 'B', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "mb.bmp");
-  const std::uint64_t before = ResidentBytes();
   ASSERT_EQ(LoadBitmapFile(large.c_str()), 0);
-  const std::uint64_t body = CurrentImage.fileBodyRead;
-  EXPECT_GT(ResidentBytes(), before + body);  // the body and the surface
+  void* const surface = CurrentImage.surfaceBitmap->pixels;
+  const std::size_t surfaceBytes = CurrentImage.surfaceBitmap->bytes;
   DeleteDC(CurrentImage.surfaceDc);
   DeleteObject(CurrentImage.surfaceBitmap);
   CurrentImage.surfaceDc = nullptr;
   EXPECT_EQ(LoadBitmapFile(notBitmap.c_str()), -1);
-  EXPECT_LE(ResidentBytes(), before + body + 4 * kMiB);
+  EXPECT_EQ(KeptBytes(), 0u);
+  std::vector<unsigned char> resident(surfaceBytes / 4096 + 1);
+  EXPECT_EQ(mincore(surface, surfaceBytes, resident.data()), -1) << "the released surface is still mapped";
+}
+
+// Another program writes to the file while it loads: the load fails rather
+// than show a picture torn between the old bytes and the new. The trace marks
+// the moments: the file header read, and the body read and about to be drawn.
+std::string pathWrittenTo;
+std::string formatToWriteAt;
+void WriteToTheFileAt(const char* format) {
+  if (format != formatToWriteAt) return;
+  const int fd = open(pathWrittenTo.c_str(), O_WRONLY);
+  const std::uint8_t black[3] = {0, 0, 0};
+  if (fd >= 0 && pwrite(fd, black, sizeof black, 54) != 3) std::abort();
+  close(fd);
+}
+
+TEST_F(Bounds, AFileWrittenToWhileItLoadsIsRefused) {
+  const char* const moments[] = {"%d 画像データまでのオフセット\n", "%d byte 情報ヘッダのサイズ\n"};
+  for (const char* moment : moments) {
+    SCOPED_TRACE(moment);
+    ResetCurrentImage();
+    pathWrittenTo = WriteTempFile(TwoByTwo24().Bytes(), "written.bmp");
+    formatToWriteAt = Cp932(moment);
+    traceListener = WriteToTheFileAt;
+    const int result = LoadBitmapFile(pathWrittenTo.c_str());
+    traceListener = nullptr;
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(CurrentImage.surfaceDc, nullptr);
+  }
 }
 
 }  // namespace

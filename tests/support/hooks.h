@@ -13,3 +13,6 @@ extern TraceListener traceListener;
 
 // The bytes of the reduced copies a bitmap keeps.
 std::size_t ReducedCopyBytes(HBITMAP bitmap);
+
+// The bytes of freed blocks the memory module keeps for the next allocations.
+std::size_t KeptBytes();

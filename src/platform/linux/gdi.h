@@ -54,6 +54,8 @@ enum class GdiKind : std::uint32_t { Bitmap = 0x42544D50, Brush = 0x42525348 };
 
 struct ReducedCopies;
 
+struct HDC__;
+
 struct HBITMAP__ {
   GdiKind kind;
   std::int32_t width;
@@ -61,7 +63,10 @@ struct HBITMAP__ {
   std::uint32_t* pixels;  // width * height COLORREFs, top row first
   std::size_t bytes;      // size of the pixel block
   bool stock;             // the default bitmap of a memory context
-  bool selected;          // selected into a device context
+  HDC__* dc = nullptr;    // the device context it is selected into
+  // Writes through the contexts it was selected into before: with the
+  // writes of the one it is in now, a count that grows with every change.
+  std::uint64_t writes = 0;
   // What reducing stretches keep for the bitmap; freed with it.
   ReducedCopies* reduced = nullptr;
 };
@@ -82,6 +87,7 @@ struct HDC__ {
   std::size_t width;         // size_t, not a 32-bit type, so stores to pixels
   std::size_t height;        // cannot alias it and the bounds stay in registers
   HBITMAP bitmap;            // selected bitmap, memory contexts only
+  std::uint64_t writes;      // drawing calls and pixels written since it was selected
   HBRUSH brush;              // selected brush; null is the stock white brush
   bool memory;               // made by CreateCompatibleDC
   std::uint32_t stockPixel;  // the 1 x 1 default bitmap's pixel
@@ -117,11 +123,14 @@ BOOL DeleteDC(HDC dc);
 BOOL DeleteObject(HGDIOBJ object);
 
 // Writes one pixel; outside the raster it changes nothing and returns -1.
+// Every write is counted, so that what was derived from the bitmap knows it
+// is stale.
 inline COLORREF SetPixel(HDC dc, int x, int y, COLORREF colour) {
   const std::size_t column = static_cast<std::uint32_t>(x);
   const std::size_t row = static_cast<std::uint32_t>(y);
   if (column >= dc->width || row >= dc->height) return CLR_INVALID;
   dc->pixels[row * dc->width + column] = colour;
+  ++dc->writes;
   return colour;
 }
 
@@ -148,9 +157,9 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
 // destination pixel the mean of the source area it covers, partly covered
 // pixels weighed by the part they contribute. A source of more than 4 Mpx is
 // read through a copy of its block means of at most 4 Mpx, made by its first
-// reducing stretch and again after the bitmap is written to, so that a paint
-// costs about the same whatever the source's size. Clipped to both rasters;
-// source pixels outside the source raster do not count.
+// reducing stretch and again once the bitmap has been written to, so that a
+// paint costs about the same whatever the source's size. Clipped to both
+// rasters; source pixels outside the source raster do not count.
 BOOL StretchBlt(HDC destination, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
                 int sourceWidth, int sourceHeight, DWORD rop);
 

@@ -11,5 +11,10 @@ std::uint8_t* MapFileBytes(int descriptor, std::uint64_t offset, std::size_t byt
 // Unmaps a block MapFileBytes gave; false for any other block.
 bool UnmapFileBytes(const void* block);
 
-// Whether the file behind a mapped block was cut short while it was mapped.
-bool FileBytesCutShort(const void* block);
+// Whether the file behind a mapped block changed while it was mapped: cut
+// short, or another size or modification time than when it was mapped.
+bool FileBytesChanged(const void* block);
+
+// Takes the pages of a mapped block out of the process's memory; they stay
+// the system's cache of the file and come back if read again.
+bool DropFileBytePages(const void* block);

@@ -5,20 +5,33 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 namespace {
 
-// Waits until the descriptor has data or its end, or the silence limit passes;
-// false for silence.
-bool DataComes(int fd) {
+std::int64_t NowMs() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return std::int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000;
+}
+
+std::int64_t Nanoseconds(const timespec& time) {
+  return std::int64_t{time.tv_sec} * 1000000000 + time.tv_nsec;
+}
+
+// Waits until the descriptor has data or its end, or the deadline passes;
+// false when it passed.
+bool DataComes(int fd, std::int64_t deadline) {
   pollfd waiting{fd, POLLIN, 0};
   for (;;) {
-    const int ready = poll(&waiting, 1, kSilenceLimitMs);
+    const std::int64_t left = deadline - NowMs();
+    if (left <= 0) return false;
+    const int ready = poll(&waiting, 1, static_cast<int>(left));
     if (ready > 0) return true;
-    if (ready == 0 || errno != EINTR) return false;
+    if (ready < 0 && errno != EINTR) return false;
   }
 }
 
@@ -28,7 +41,14 @@ bool InputFile::Open(const char* path) {
   // Without O_NONBLOCK, opening a pipe waits until something opens it for
   // writing, which may be never.
   handle_ = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  return handle_ >= 0;
+  if (handle_ < 0) return false;
+  deadline_ = NowMs() + kDeliveryLimitMs;
+  struct stat status;
+  if (fstat(static_cast<int>(handle_), &status) == 0) {
+    openedSize_ = static_cast<std::uint64_t>(status.st_size);
+    openedTime_ = Nanoseconds(status.st_mtim);
+  }
+  return true;
 }
 
 InputFile::~InputFile() {
@@ -48,7 +68,7 @@ std::size_t InputFile::Read(void* buffer, std::size_t count) {
   // Asked first, poll tells a pipe whose writer has not come yet (no answer)
   // from one whose writer has gone (its end), where a read would say the end
   // for both. A regular file answers at once.
-  while (done < count && DataComes(fd)) {
+  while (done < count && DataComes(fd, deadline_)) {
     const ssize_t n = read(fd, bytes + done, count - done);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
@@ -57,4 +77,12 @@ std::size_t InputFile::Read(void* buffer, std::size_t count) {
     }
   }
   return done;
+}
+
+bool InputFile::Changed() const {
+  struct stat status;
+  if (fstat(static_cast<int>(handle_), &status) != 0) return true;
+  if (!S_ISREG(status.st_mode)) return false;
+  return static_cast<std::uint64_t>(status.st_size) != openedSize_ ||
+         Nanoseconds(status.st_mtim) != openedTime_;
 }

@@ -64,11 +64,12 @@ void Keep(void* block, std::size_t size) {
   kept[1] = {block, size};
 }
 
-// Clears the resident pages of a kept mapping; the others have never been
-// touched since the kernel mapped them, or were discarded, and read as zeros
-// already. Clearing in place keeps the pages the last image used, and costs no
-// more than drawing on them did.
-void ClearResidentPages(void* block, std::size_t size) {
+// Clears a kept mapping for a zero-filled block. Resident pages are cleared
+// in place, which keeps the pages the last image used and costs no more than
+// drawing on them did; the others are discarded, so that they read as zeros
+// whatever they held: a page swapped out reads as not resident, and it still
+// holds the old picture's pixels.
+void ClearKeptPages(void* block, std::size_t size) {
   const std::size_t page = PageSize();
   constexpr std::size_t kWindowPages = 16384;  // mincore's answers, a window at a time
   unsigned char resident[kWindowPages];
@@ -81,13 +82,16 @@ void ClearResidentPages(void* block, std::size_t size) {
       continue;
     }
     for (std::size_t first = 0; first < pages;) {
-      if ((resident[first] & 1) == 0) {
-        ++first;
+      const bool inMemory = (resident[first] & 1) != 0;
+      std::size_t last = first;
+      while (last < pages && ((resident[last] & 1) != 0) == inMemory) ++last;
+      unsigned char* run = bytes + offset + first * page;
+      const std::size_t length = std::min(last * page, span) - first * page;
+      if (!inMemory && madvise(run, length, MADV_DONTNEED) == 0) {
+        first = last;
         continue;
       }
-      std::size_t last = first;
-      while (last < pages && (resident[last] & 1) != 0) ++last;
-      std::memset(bytes + offset + first * page, 0, std::min(last * page, span) - first * page);
+      std::memset(run, 0, length);
       first = last;
     }
   }
@@ -105,7 +109,7 @@ void* TakeKept(std::size_t size, bool zeroed) {
   void* block = best->block;
   if (best->size > size) munmap(static_cast<char*>(block) + size, best->size - size);
   *best = {};
-  if (zeroed) ClearResidentPages(block, size);
+  if (zeroed) ClearKeptPages(block, size);
   return block;
 }
 
@@ -152,7 +156,7 @@ std::uint8_t* MapFileBlock(const InputFile& file, std::uint64_t offset, std::siz
   return MapFileBytes(static_cast<int>(file.handle()), offset, bytes);
 }
 
-bool FileBlockCutShort(const void* block) { return FileBytesCutShort(block); }
+bool FileBlockChanged(const void* block) { return FileBytesChanged(block); }
 
 void FreeBlock(void* block, std::size_t bytes) {
   if (block == nullptr || UnmapFileBytes(block)) return;
@@ -161,6 +165,13 @@ void FreeBlock(void* block, std::size_t bytes) {
   } else {
     std::free(block);
   }
+}
+
+// For tests: the bytes kept now.
+std::size_t KeptBytes() {
+  std::size_t bytes = 0;
+  for (const Kept& slot : kept) bytes += slot.size;
+  return bytes;
 }
 
 void ReleaseKeptBlocks() {

@@ -18,6 +18,11 @@ bool InputFile::Open(const char* path) {
   std::FILE* file = OpenFileForReading(path);
   if (file == nullptr) return false;
   handle_ = reinterpret_cast<std::intptr_t>(file);
+  struct _stat64 status;
+  if (_fstat64(_fileno(file), &status) == 0) {
+    openedSize_ = static_cast<std::uint64_t>(status.st_size);
+    openedTime_ = static_cast<std::int64_t>(status.st_mtime);
+  }
   return true;
 }
 
@@ -34,4 +39,12 @@ std::optional<std::uint64_t> InputFile::Size() const {
 
 std::size_t InputFile::Read(void* buffer, std::size_t count) {
   return std::fread(buffer, 1, count, Stream(handle_));
+}
+
+bool InputFile::Changed() const {
+  struct _stat64 status;
+  if (_fstat64(_fileno(Stream(handle_)), &status) != 0) return true;
+  if ((status.st_mode & _S_IFMT) != _S_IFREG) return false;
+  return static_cast<std::uint64_t>(status.st_size) != openedSize_ ||
+         static_cast<std::int64_t>(status.st_mtime) != openedTime_;
 }

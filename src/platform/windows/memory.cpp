@@ -18,7 +18,7 @@ void* ResizeBlock(void* block, std::size_t oldBytes, std::size_t newBytes) {
 // Files are read, never mapped.
 std::uint8_t* MapFileBlock(const InputFile&, std::uint64_t, std::size_t) { return nullptr; }
 
-bool FileBlockCutShort(const void*) { return false; }
+bool FileBlockChanged(const void*) { return false; }
 
 void FreeBlock(void* block, std::size_t) { std::free(block); }
 

@@ -4,6 +4,7 @@
 
 #include "../../memory.h"
 #include "../../win32.h"
+#include "bitmap_writes.h"
 #include "client_area.h"
 #include "reduce/reduced_copies.h"
 
@@ -11,7 +12,15 @@ namespace {
 
 ClientAreaLookup clientAreaLookup = nullptr;
 
+// The context draws on the bitmap from now on; the writes it counted go to
+// the bitmap it held.
 void ShowBitmap(HDC dc, HBITMAP bitmap) {
+  if (dc->bitmap != nullptr) {
+    dc->bitmap->writes += dc->writes;
+    dc->bitmap->dc = nullptr;
+  }
+  dc->writes = 0;
+  bitmap->dc = dc;
   dc->bitmap = bitmap;
   dc->pixels = bitmap->pixels;
   dc->width = static_cast<std::size_t>(bitmap->width);
@@ -53,7 +62,7 @@ HDC CreateCompatibleDC(HDC) {
   HDC dc = new (std::nothrow) HDC__{};
   if (dc == nullptr) return nullptr;
   dc->memory = true;
-  dc->stockBitmap = HBITMAP__{GdiKind::Bitmap, 1, 1, &dc->stockPixel, sizeof dc->stockPixel, true, true};
+  dc->stockBitmap = HBITMAP__{GdiKind::Bitmap, 1, 1, &dc->stockPixel, sizeof dc->stockPixel, true};
   ShowBitmap(dc, &dc->stockBitmap);
   return dc;
 }
@@ -71,7 +80,6 @@ HBITMAP CreateCompatibleBitmap(HDC, int width, int height) {
                                               static_cast<std::int32_t>(h),
                                               static_cast<std::uint32_t*>(pixels),
                                               bytes,
-                                              false,
                                               false};
   if (bitmap == nullptr) FreeBlock(pixels, bytes);
   return bitmap;
@@ -86,17 +94,16 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
   }
   if (!IsKind(object, GdiKind::Bitmap) || !dc->memory) return nullptr;
   auto* bitmap = static_cast<HBITMAP>(object);
-  if (bitmap->selected && bitmap != dc->bitmap) return nullptr;
+  if (bitmap->dc != nullptr && bitmap->dc != dc) return nullptr;
   HBITMAP previous = dc->bitmap;
-  previous->selected = false;
-  bitmap->selected = true;
-  ShowBitmap(dc, bitmap);
+  if (bitmap != previous) ShowBitmap(dc, bitmap);
   return previous;
 }
 
 BOOL DeleteDC(HDC dc) {
   if (dc == nullptr || !dc->memory) return FALSE;
-  dc->bitmap->selected = false;
+  dc->bitmap->writes += dc->writes;
+  dc->bitmap->dc = nullptr;
   delete dc;
   return TRUE;
 }
@@ -109,11 +116,15 @@ BOOL DeleteObject(HGDIOBJ object) {
   }
   if (!IsKind(object, GdiKind::Bitmap)) return FALSE;
   auto* bitmap = static_cast<HBITMAP>(object);
-  if (bitmap->stock || bitmap->selected) return FALSE;
+  if (bitmap->stock || bitmap->dc != nullptr) return FALSE;
   ReleaseReducedCopies(bitmap);
   FreeBlock(bitmap->pixels, bitmap->bytes);
   delete bitmap;
   return TRUE;
+}
+
+std::uint64_t BitmapWrites(const HBITMAP__& bitmap) {
+  return bitmap.writes + (bitmap.dc != nullptr ? bitmap.dc->writes : 0);
 }
 
 COLORREF GetPixel(HDC dc, int x, int y) {

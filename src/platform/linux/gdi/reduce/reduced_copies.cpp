@@ -1,8 +1,8 @@
 // Reduced copies of large bitmaps. One pass over the finest level at hand
 // makes each level from the one before (2 x 2 means, rows streaming through
 // two rows of scratch per level not kept) down to the level asked for, which
-// is kept. The bitmap is then watched: a write to it makes the copies stale,
-// and the next reduction makes them again.
+// is kept. The copies remember the bitmap's write count they were made at;
+// once it differs, they are stale, and the next reduction makes them again.
 #include "reduced_copies.h"
 
 #include <algorithm>
@@ -14,7 +14,7 @@
 #endif
 
 #include "../../../memory.h"
-#include "write_watch.h"
+#include "../bitmap_writes.h"
 
 namespace {
 
@@ -30,13 +30,15 @@ struct Copy {
 struct ReducedCopies {
   Copy levels[kMaxLevels + 1];  // levels[0] stays empty: level 0 is the bitmap
   int limit = 0;                // levels 1 to this take at most a third of the bitmap
-  WriteWatch watch;
+  std::uint64_t madeAt = 0;     // the bitmap's write count when the copies were made
 };
 
 namespace {
 
 // The copies' memory comes from the memory module, like the bitmaps'.
-std::uint32_t* AllocateCopyPixels(std::size_t bytes) { return static_cast<std::uint32_t*>(AllocateBlock(bytes)); }
+std::uint32_t* AllocateCopyPixels(std::size_t bytes) {
+  return static_cast<std::uint32_t*>(AllocateBlock(bytes));
+}
 
 void FreeCopyPixels(Copy& copy) {
   FreeBlock(copy.pixels, copy.width * copy.height * 4);
@@ -202,7 +204,6 @@ bool MakeLevel(const HBITMAP__& bitmap, ReducedCopies& copies, int level) {
 }
 
 void DropCopies(ReducedCopies& copies) {
-  StopWatching(copies.watch);
   for (Copy& copy : copies.levels) FreeCopyPixels(copy);
 }
 
@@ -214,16 +215,16 @@ const Copy* CopyAt(HBITMAP bitmap, int level) {
     bitmap->reduced->limit = Limit(*bitmap);
   }
   ReducedCopies& copies = *bitmap->reduced;
-  if (copies.watch.slot >= 0 && WrittenSince(copies.watch)) DropCopies(copies);
+  const std::uint64_t writes = BitmapWrites(*bitmap);
+  if (copies.madeAt != writes) {
+    DropCopies(copies);
+    copies.madeAt = writes;
+  }
   level = std::min(level, copies.limit);
   if (level == 0) return nullptr;
-  if (copies.levels[level].pixels == nullptr) {
-    const bool made = MakeLevel(*bitmap, copies, level) &&
-                      (copies.watch.slot >= 0 || WatchWrites(copies.watch, bitmap->pixels, bitmap->bytes));
-    if (!made) {
-      DropCopies(copies);
-      return nullptr;
-    }
+  if (copies.levels[level].pixels == nullptr && !MakeLevel(*bitmap, copies, level)) {
+    DropCopies(copies);
+    return nullptr;
   }
   return &copies.levels[level];
 }
