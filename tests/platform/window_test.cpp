@@ -333,6 +333,7 @@ TEST(TextOut, LeavesFontconfigToItsOtherUsers) {
   DeleteDC(dc);
   DeleteObject(bitmap);
   ReleaseDC(nullptr, screen);
+  FcFini();  // the other user is done with it
 }
 
 }  // namespace
