@@ -38,7 +38,7 @@ class SwayServer:
     def __init__(self, work, width=1280, height=1024):
         self.size = (width, height)
         self.scale = 1
-        self.folder = tempfile.mkdtemp(prefix="sway-", dir=work)
+        self.folder = tempfile.mkdtemp(prefix="sway-", dir=os.path.abspath(work))
         self.runtime = os.path.join(self.folder, "runtime")
         os.mkdir(self.runtime, 0o700)
         config = os.path.join(self.folder, "config")
@@ -70,8 +70,10 @@ class SwayServer:
 
     def _sockets(self):
         if self.process.poll() is not None:
-            raise RuntimeError("sway exited with %d (log: %s)" % (self.process.returncode,
-                                                                   self.log.name))
+            with open(self.log.name, errors="replace") as log:
+                lines = log.read().splitlines()[-5:]
+            raise RuntimeError("sway exited with %d: %s" % (self.process.returncode,
+                                                            "\n".join(lines)))
         displays = [os.path.basename(path)
                     for path in glob.glob(os.path.join(self.runtime, "wayland-*"))
                     if not path.endswith(".lock")]
