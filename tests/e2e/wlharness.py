@@ -29,6 +29,8 @@ default_border none
 default_floating_border none
 for_window [app_id=".*"] floating enable
 focus_follows_mouse no
+# Wayland alone: no X server for any client to fall back on.
+xwayland disable
 """
 
 
