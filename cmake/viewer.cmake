@@ -36,7 +36,7 @@ if(WINDRES AND WINDRES_PREPROCESSOR)
     OUTPUT ${RES_GEN}/viewer.res
     COMMAND ${WINDRES} -J rc -O res -I ${CMAKE_SOURCE_DIR}/src/res ${CMAKE_SOURCE_DIR}/src/res/viewer.rc viewer.res
     WORKING_DIRECTORY ${RES_GEN}
-    DEPENDS src/res/viewer.rc src/res/resource.h ${RES_GEN}/viewer.ico
+    DEPENDS src/res/viewer.rc src/res/resource.h src/res/rastelle.exe.manifest ${RES_GEN}/viewer.ico
     COMMENT "Compiling the resource script with windres")
   add_custom_target(rastelle_compiled_resources ALL DEPENDS ${RES_GEN}/viewer.res)
   add_custom_target(rastelle_update_resources

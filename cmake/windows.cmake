@@ -16,3 +16,12 @@ if(RASTELLE_TESTS)
   enable_testing()
   add_subdirectory(tests/windows)
 endif()
+
+# The resource compiler reads the icon and the manifest that the script names;
+# a change to either compiles the script again, in the program and its tests.
+set(RESOURCE_DIRECTORIES ${CMAKE_SOURCE_DIR})
+if(RASTELLE_TESTS)
+  list(APPEND RESOURCE_DIRECTORIES ${CMAKE_SOURCE_DIR}/tests/windows)
+endif()
+set_source_files_properties(${CMAKE_SOURCE_DIR}/src/res/viewer.rc DIRECTORY ${RESOURCE_DIRECTORIES}
+  PROPERTIES OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/src/res/viewer.ico;${CMAKE_SOURCE_DIR}/src/res/rastelle.exe.manifest")

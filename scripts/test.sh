@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the release and the sanitizer builds and
 # runs every test in both; then cross-compiles the Windows build and runs its
-# tests and the smoke test of the viewer under Wine.
+# tests and the smoke test of the viewer under Wine; then makes the Debian
+# package and the Windows zip and tests both as their users meet them (the
+# package is installed and purged on this machine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh all
@@ -54,6 +56,11 @@ echo "== windows tests (under Wine)"
 run_ctest windows
 echo "== windows smoke test (under Wine)"
 run_check timeout 900 scripts/wine-smoke.sh
+
+echo "== packages: the Debian package and the Windows zip"
+scripts/package.sh release
+run_check timeout 600 tests/package/check_packages.sh build/package build/release/tools/bmpgen/bmpgen \
+  build/windows/tests/windows/window_probe.exe
 
 # A short fuzz run over the loader and every renderer; a crash, a hang or a
 # memory blow-up fails the run.

@@ -31,6 +31,11 @@ void* ResizeBlock(void* block, std::size_t oldBytes, std::size_t newBytes);
 std::uint8_t* MapFileBlock(const InputFile& file, std::uint64_t offset, std::size_t bytes);
 bool FileBlockChanged(const void* block);
 
+// The block is not read again before it is freed: where it is a mapped file,
+// its pages leave the process's memory (the system keeps its cache of the
+// file, and a read brings them back); any other block stays as it is.
+void ForgetBlockPages(const void* block);
+
 // Gives a block back; null does nothing. The memory of a large block may be
 // kept for the allocations that follow, until ReleaseKeptBlocks.
 void FreeBlock(void* block, std::size_t bytes);

@@ -12,6 +12,7 @@
 #include <shellapi.h>
 
 #include "windows/cp932_text.h"
+#include "windows/monitor_font.h"
 #include "windows/wide_paths.h"
 #else
 #include "linux/user.h"

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "hooks.h"
@@ -191,6 +193,46 @@ TEST_F(ViewerWindowTest, ShrinkingGivesTheLargeClientAreaBack) {
   EXPECT_EQ(KeptBytes(), 0u);
   std::vector<unsigned char> resident(bytes / 4096 + 1);
   EXPECT_EQ(mincore(const_cast<void*>(large), bytes, resident.data()), -1);
+}
+
+// While the window is being resized, a large picture may be painted from a
+// reduced copy; once the size is still, the window paints it exactly.
+TEST_F(ViewerWindowTest, ALargePictureIsPaintedExactlyOnceTheSizeIsStill) {
+  BmpFile file;
+  file.width = 2600;
+  file.height = 2000;
+  for (std::uint32_t i = 0; i < 2600u * 2000u * 3u; ++i) file.pixels.push_back(i * 2654435761u >> 24);
+  Open();
+  Resize(400, 300);
+  Drop({WriteTempFile(file.Bytes(), "noise.bmp")});
+  Resize(380, 290);
+  const auto client = [] {
+    return std::vector<std::uint32_t>(mainDialog->client, mainDialog->client + 380 * 290);
+  };
+  const std::vector<std::uint32_t> whileResizing = client();
+
+  HDC exact = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateCompatibleBitmap(nullptr, 380, 290);
+  SelectObject(exact, bitmap);
+  const Fit fit = FitToClient(380, 290, 2600, 2000);
+  StretchBlt(exact, fit.x, fit.y, fit.dw, fit.dh, CurrentImage.surfaceDc, 0, 0, 2600, 2000, SRCCOPY);
+  const auto picture = [&fit](const std::vector<std::uint32_t>& raster) {
+    std::vector<std::uint32_t> inside;
+    for (int y = fit.y; y < fit.y + fit.dh; ++y)
+      inside.insert(inside.end(), raster.begin() + y * 380 + fit.x,
+                    raster.begin() + y * 380 + fit.x + fit.dw);
+    return inside;
+  };
+  const std::vector<std::uint32_t> reference =
+      picture(std::vector<std::uint32_t>(reinterpret_cast<std::uint32_t*>(exact->pixels),
+                                         reinterpret_cast<std::uint32_t*>(exact->pixels) + 380 * 290));
+  DeleteDC(exact);
+  DeleteObject(bitmap);
+  EXPECT_NE(picture(whileResizing), reference) << "no quicker picture while resizing";
+
+  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  RunPendingMessages(mainDialog);
+  EXPECT_EQ(picture(client()), reference);
 }
 
 TEST_F(ViewerWindowTest, FailedDropWhileAnImageIsShown) {

@@ -472,6 +472,32 @@ TEST_F(Bounds, NothingIsKeptThatTheImageDoesNotOwn) {
   EXPECT_EQ(mincore(surface, surfaceBytes, resident.data()), -1) << "the released surface is still mapped";
 }
 
+// Whether any page of [block, block + bytes) is in this process's memory, by
+// the page table (a mapped file's pages stay in the system's cache either way).
+bool AnyPagePresent(const void* block, std::size_t bytes) {
+  const int fd = open("/proc/self/pagemap", O_RDONLY);
+  const auto first = reinterpret_cast<std::uintptr_t>(block) / 4096;
+  const auto last = (reinterpret_cast<std::uintptr_t>(block) + bytes - 1) / 4096;
+  bool present = false;
+  for (std::uintptr_t page = first; page <= last && !present; ++page) {
+    std::uint64_t entry = 0;
+    if (pread(fd, &entry, sizeof entry, static_cast<off_t>(page * sizeof entry)) == sizeof entry)
+      present = (entry >> 63) != 0;
+  }
+  close(fd);
+  return present;
+}
+
+// The picture shown holds none of its file: the body was read once, to draw.
+TEST_F(Bounds, AShownPictureHoldsNoneOfItsFile) {
+  BmpFile file = TwoByTwo24();
+  file.width = 1024;
+  file.height = 1024;
+  file.pixels.assign(std::size_t{1024} * 1024 * 3, 0x7F);
+  ASSERT_EQ(LoadBytes(file.Bytes()), 0);
+  EXPECT_FALSE(AnyPagePresent(CurrentImage.fileBody, CurrentImage.fileBodyRead));
+}
+
 // Another program writes to the file while it loads: the load fails rather
 // than show a picture torn between the old bytes and the new. The trace marks
 // the moments: the file header read, and the body read and about to be drawn.

@@ -1,6 +1,7 @@
 // Reducing stretches: each destination pixel the mean of the source area it
-// covers, from small sources read whole and from large ones through their
-// reduced copies, which stay true to the source after it is drawn on.
+// covers, exactly, also from large sources, whose result is kept; and while a
+// window is being resized, from large sources' reduced copies, which stay
+// true to the source after it is drawn on.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -36,6 +37,11 @@ struct Raster {
     }
   }
   int Red(int x, int y) const { return static_cast<int>(GetPixel(dc, x, y) & 0xFF); }
+};
+
+// A raster whose context is a window's while it is being resized.
+struct QuickRaster : Raster {
+  QuickRaster(int w, int h, const Picture& picture) : Raster(w, h, picture) { dc->quick = true; }
 };
 
 COLORREF Grey(int value) { return RGB(value, value, value); }
@@ -117,12 +123,44 @@ TEST(Reduce, SmallSourcesGiveTheExactAreaAverage) {
   }
 }
 
-// Larger sources are read through reduced copies. Pictures whose block means
+// Larger sources are read whole too, and the result is kept: the same stretch
+// again gives the same pixels, and after the source is drawn on, the new
+// ones.
+TEST(Reduce, LargeSourcesGiveTheExactAreaAverageAndKeepIt) {
+  Raster source(2560, 2048, Noise);
+  const auto worstError = [&source](const Raster& target) {
+    double worst = 0;
+    for (int j = 0; j < target.height; ++j) {
+      for (int i = 0; i < target.width; ++i) {
+        const double exact = ExactRed(Noise, 2560, 2048, 0, 0, 2560, 2048, 826, 661, i, j);
+        worst = std::max(worst, std::fabs(target.Red(i, j) - exact));
+      }
+    }
+    return worst;
+  };
+  Raster first(826, 661, [](int, int) { return Grey(7); });
+  StretchBlt(first.dc, 0, 0, 826, 661, source.dc, 0, 0, 2560, 2048, SRCCOPY);
+  EXPECT_LT(worstError(first), 1.0);
+  EXPECT_EQ(ReducedCopyBytes(source.bitmap), 0u);
+
+  Raster again(826, 661, [](int, int) { return Grey(7); });
+  StretchBlt(again.dc, 0, 0, 826, 661, source.dc, 0, 0, 2560, 2048, SRCCOPY);
+  EXPECT_LT(worstError(again), 1.0);
+
+  for (int y = 0; y < 40; ++y) {
+    for (int x = 0; x < 40; ++x) SetPixel(source.dc, x, y, Grey(255));
+  }
+  StretchBlt(again.dc, 0, 0, 826, 661, source.dc, 0, 0, 2560, 2048, SRCCOPY);
+  EXPECT_EQ(again.Red(0, 0), 255) << "a result kept from before the source was drawn on";
+}
+
+// While a window is being resized, larger sources are read through reduced
+// copies, once they have been reduced exactly. Pictures whose block means
 // are exact (2 x 2 checks, a ramp) come out as the exact area average does;
 // odd sizes end in partial blocks. Each copy rounds its means once more, up
 // and down by turns, so a ramp keeps no bias; checks, whose means are exact
 // halves, round up.
-TEST(Reduce, LargeSourcesKeepTheMeanOfEachSpan) {
+TEST(Reduce, WhileResizingLargeSourcesKeepTheMeanOfEachSpan) {
   struct Case {
     const char* name;
     int sourceWidth, sourceHeight, width, height;
@@ -148,7 +186,10 @@ TEST(Reduce, LargeSourcesKeepTheMeanOfEachSpan) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Raster source(c.sourceWidth, c.sourceHeight, c.picture);
-    Raster target(c.width, c.height, [](int, int) { return Grey(7); });
+    QuickRaster target(c.width, c.height, [](int, int) { return Grey(7); });
+    StretchBlt(target.dc, 0, 0, c.width + 1, c.height, source.dc, 0, 0, c.sourceWidth, c.sourceHeight,
+               SRCCOPY);
+    EXPECT_EQ(ReducedCopyBytes(source.bitmap), 0u) << "copies before the first exact reduction";
     StretchBlt(target.dc, 0, 0, c.width, c.height, source.dc, 0, 0, c.sourceWidth, c.sourceHeight, SRCCOPY);
     EXPECT_GT(ReducedCopyBytes(source.bitmap), 0u);
     double worst = 0, sum = 0;
@@ -168,10 +209,12 @@ TEST(Reduce, LargeSourcesKeepTheMeanOfEachSpan) {
 TEST(Reduce, OnePixelGridKeepsItsGreyThroughTheCopies) {
   const double grey = 255.0 * 36 / 49;  // 36 of every 49 pixels white
   Raster source(2560, 2048, Grid);
+  Raster atRest(64, 64, [](int, int) { return Grey(7); });
+  StretchBlt(atRest.dc, 0, 0, 64, 64, source.dc, 0, 0, 2560, 2048, SRCCOPY);
   for (int width : {1500, 900, 333, 101}) {
     SCOPED_TRACE(width);
     const int height = width * 4 / 5;
-    Raster target(width, height, [](int, int) { return Grey(7); });
+    QuickRaster target(width, height, [](int, int) { return Grey(7); });
     StretchBlt(target.dc, 0, 0, width, height, source.dc, 0, 0, 2560, 2048, SRCCOPY);
     double sum = 0;
     for (int j = 0; j < height; ++j) {
@@ -184,16 +227,21 @@ TEST(Reduce, OnePixelGridKeepsItsGreyThroughTheCopies) {
 TEST(Reduce, CopiesFollowDrawingAndCostAtMostAThird) {
   // 2561 x 2049 pixels: the last of them share a page with what follows.
   Raster source(2561, 2049, [](int, int) { return Grey(200); });
-  Raster target(64, 64, [](int, int) { return Grey(7); });
-  StretchBlt(target.dc, 0, 0, 64, 64, source.dc, 0, 0, 2561, 2049, SRCCOPY);
+  QuickRaster target(64, 64, [](int, int) { return Grey(7); });
+  // While resizing, the first paint after a change is exact; the next ones
+  // read the copies.
+  const auto paintTwice = [&] {
+    for (int i = 0; i < 2; ++i) StretchBlt(target.dc, 0, 0, 64, 64, source.dc, 0, 0, 2561, 2049, SRCCOPY);
+  };
+  paintTwice();
   EXPECT_EQ(target.Red(10, 10), 200);
   EXPECT_GT(ReducedCopyBytes(source.bitmap), 0u);
   EXPECT_LE(ReducedCopyBytes(source.bitmap), source.bitmap->bytes / 3);
 
-  // Drawn on after the copies were made, each seen by the next reduction:
-  // the end of the last row, alone on a page shared with other memory...
+  // Drawn on after the copies were made, each seen by the copies: the end of
+  // the last row...
   for (int x = 2100; x < 2561; ++x) SetPixel(source.dc, x, 2048, Grey(0));
-  StretchBlt(target.dc, 0, 0, 64, 64, source.dc, 0, 0, 2561, 2049, SRCCOPY);
+  paintTwice();
   EXPECT_LT(target.Red(63, 63), 200);
   EXPECT_EQ(target.Red(10, 10), 200);
   // ...then the first destination pixel's source area and a square.
@@ -203,7 +251,7 @@ TEST(Reduce, CopiesFollowDrawingAndCostAtMostAThird) {
   for (int y = 1024; y < 1536; ++y) {
     for (int x = 640; x < 1280; ++x) SetPixel(source.dc, x, y, Grey(0));
   }
-  StretchBlt(target.dc, 0, 0, 64, 64, source.dc, 0, 0, 2561, 2049, SRCCOPY);
+  paintTwice();
   EXPECT_EQ(target.Red(0, 0), 0);
   EXPECT_EQ(target.Red(20, 40), 0);
   EXPECT_EQ(target.Red(10, 10), 200);

@@ -1,10 +1,14 @@
 // Looks at the viewer's window from outside, for the smoke test under Wine:
 //   window_probe caption PROGRAM  prints the caption once it has settled
-//   window_probe client PROGRAM   prints the client area's width and height
+//   window_probe client PROGRAM   prints the client area's width and height,
+//                                 where its top left corner is on the screen,
+//                                 and the DPI the window is drawn at
 //   window_probe close PROGRAM    sends the window WM_CLOSE
 // PROGRAM is the file name of the process that owns the window
 // (rastelle.exe). The window is waited for up to ten seconds. The caption is
 // printed as UTF-8, with a line feed written as \n and a backslash as \\.
+// The probe is per-monitor aware itself, so it reads sizes in device pixels,
+// whatever the viewer's awareness.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -100,6 +104,7 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   _setmode(_fileno(stdout), _O_BINARY);  // line feeds as they are
+  SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
   const std::wstring command = argv[1];
   HWND window = WaitForWindow(argv[2]);
   if (window == nullptr) {
@@ -111,7 +116,10 @@ int wmain(int argc, wchar_t** argv) {
   } else if (command == L"client") {
     RECT client{};
     GetClientRect(window, &client);
-    std::printf("%ld %ld\n", client.right - client.left, client.bottom - client.top);
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    std::printf("%ld %ld %ld %ld %u\n", client.right - client.left, client.bottom - client.top, origin.x,
+                origin.y, GetDpiForWindow(window));
   } else if (command == L"close") {
     PostMessageW(window, WM_CLOSE, 0, 0);
   } else {

@@ -53,6 +53,7 @@ using HWND = HWND__*;
 enum class GdiKind : std::uint32_t { Bitmap = 0x42544D50, Brush = 0x42525348 };
 
 struct ReducedCopies;
+struct ExactResult;
 
 struct HDC__;
 
@@ -69,6 +70,7 @@ struct HBITMAP__ {
   std::uint64_t writes = 0;
   // What reducing stretches keep for the bitmap; freed with it.
   ReducedCopies* reduced = nullptr;
+  ExactResult* exact = nullptr;
 };
 using HBITMAP = HBITMAP__*;
 
@@ -88,6 +90,8 @@ struct HDC__ {
   std::size_t height;        // cannot alias it and the bounds stay in registers
   HBITMAP bitmap;            // selected bitmap, memory contexts only
   std::uint64_t writes;      // drawing calls and pixels written since it was selected
+  bool quick;                // a window's while it is being resized: see StretchBlt
+  bool approximated;         // a stretch onto it read a reduced copy
   HBRUSH brush;              // selected brush; null is the stock white brush
   bool memory;               // made by CreateCompatibleDC
   std::uint32_t stockPixel;  // the 1 x 1 default bitmap's pixel
@@ -155,11 +159,15 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
 // is the one raster operation). Enlarging repeats pixels (nearest neighbour),
 // so every source pixel becomes a crisp block. Reducing makes each
 // destination pixel the mean of the source area it covers, partly covered
-// pixels weighed by the part they contribute. A source of more than 4 Mpx is
-// read through a copy of its block means of at most 4 Mpx, made by its first
-// reducing stretch and again once the bitmap has been written to, so that a
-// paint costs about the same whatever the source's size. Clipped to both
-// rasters; source pixels outside the source raster do not count.
+// pixels weighed by the part they contribute. A bitmap of more than 4 Mpx is
+// reduced on two cores, and the result kept for the next stretch of the same
+// bitmap with the same geometry. Onto the context of a window that is being
+// resized, once the bitmap has been reduced exactly, it is read through a copy
+// of its block means of at most 4 Mpx instead, so that a paint costs about the
+// same whatever the source's size; the window paints again exactly once its
+// size is still. Copies and results are made again once the bitmap has been
+// written to. Clipped to both rasters; source pixels outside the source raster
+// do not count.
 BOOL StretchBlt(HDC destination, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
                 int sourceWidth, int sourceHeight, DWORD rop);
 

@@ -123,6 +123,14 @@ std::uint8_t* MapFileBytes(int descriptor, std::uint64_t offset, std::size_t byt
   return const_cast<std::uint8_t*>(block);
 }
 
+std::size_t MappedFileBytes() {
+  std::size_t bytes = 0;
+  for (const Mapping& mapping : mappings) {
+    if (mapping.used != 0) bytes += mapping.length;
+  }
+  return bytes;
+}
+
 bool UnmapFileBytes(const void* block) {
   Mapping* mapping = Find(block);
   if (mapping == nullptr) return false;

@@ -8,6 +8,9 @@
 // Maps bytes of the open file from offset on, read-only; null when it cannot.
 std::uint8_t* MapFileBytes(int descriptor, std::uint64_t offset, std::size_t bytes);
 
+// The bytes of every file mapped now.
+std::size_t MappedFileBytes();
+
 // Unmaps a block MapFileBytes gave; false for any other block.
 bool UnmapFileBytes(const void* block);
 

@@ -20,6 +20,8 @@ std::uint8_t* MapFileBlock(const InputFile&, std::uint64_t, std::size_t) { retur
 
 bool FileBlockChanged(const void*) { return false; }
 
+void ForgetBlockPages(const void*) {}
+
 void FreeBlock(void* block, std::size_t) { std::free(block); }
 
 void ReleaseKeptBlocks() {}

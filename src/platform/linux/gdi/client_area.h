@@ -14,7 +14,8 @@ struct ClientArea {
   std::uint32_t* pixels = nullptr;  // COLORREFs, top row first
   std::size_t width = 0;
   std::size_t height = 0;
-  int dpi = 96;  // the dots per inch its device pixels stand for
+  int dpi = 96;        // the dots per inch its device pixels stand for
+  bool quick = false;  // the window is being resized: see StretchBlt
 };
 
 using ClientAreaLookup = ClientArea (*)(HWND window);

@@ -6,6 +6,7 @@
 #include "../../win32.h"
 #include "bitmap_writes.h"
 #include "client_area.h"
+#include "reduce/exact_reduction.h"
 #include "reduce/reduced_copies.h"
 
 namespace {
@@ -48,6 +49,7 @@ HDC GetDC(HWND window) {
     dc->width = area.width;
     dc->height = area.height;
     dc->dpi = area.dpi;
+    dc->quick = area.quick;
   }
   return dc;
 }
@@ -118,6 +120,7 @@ BOOL DeleteObject(HGDIOBJ object) {
   auto* bitmap = static_cast<HBITMAP>(object);
   if (bitmap->stock || bitmap->dc != nullptr) return FALSE;
   ReleaseReducedCopies(bitmap);
+  ReleaseExactResult(bitmap);
   FreeBlock(bitmap->pixels, bitmap->bytes);
   delete bitmap;
   return TRUE;

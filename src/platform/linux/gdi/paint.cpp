@@ -1,6 +1,7 @@
 // Painting on device contexts: solid brushes, rectangles and the stretching
 // copy. Pure raster work over the contexts' COLORREF rasters; reducing is
-// area_average.cpp's, from the copies reduced_copies.cpp keeps.
+// area_average.cpp's: exactly (exact_reduction.cpp), or while a window is
+// being resized from the copies reduced_copies.cpp keeps.
 #include <algorithm>
 #include <cstdint>
 #include <new>
@@ -9,6 +10,7 @@
 
 #include "../../win32.h"
 #include "reduce/area_average.h"
+#include "reduce/exact_reduction.h"
 #include "reduce/reduced_copies.h"
 
 namespace {
@@ -106,7 +108,19 @@ BOOL StretchBlt(HDC destination, int x, int y, int width, int height, HDC source
     const AreaStretch stretch{destination,  x,          y,         width,   height,  columns.first,
                               columns.last, rows.first, rows.last, sourceX, sourceY, sourceWidth,
                               sourceHeight};
-    StretchByArea(stretch, ReductionSource(source, sourceWidth, sourceHeight, width, height));
+    const HBITMAP bitmap = source->bitmap;
+    const bool large = bitmap != nullptr && bitmap->pixels == source->pixels &&
+                       source->width * source->height > kMostPixelsRead;
+    if (!large) {
+      StretchByArea(stretch,
+                    {source->pixels, source->width, source->height, 0, source->width, source->height});
+    } else if (destination->quick && HasExactResult(*bitmap)) {
+      const LevelRaster copy = ReductionSource(source, sourceWidth, sourceHeight, width, height);
+      if (copy.level > 0) destination->approximated = true;
+      StretchByArea(stretch, copy);
+    } else {
+      StretchExactly(stretch, source);
+    }
     return TRUE;
   }
   StretchByRepeating(destination, columns, rows,

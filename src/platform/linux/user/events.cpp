@@ -59,6 +59,7 @@ void TranslateWindowEvent(const SDL_WindowEvent& event) {
     case SDL_WINDOWEVENT_SIZE_CHANGED: {
       FollowClientSize(window);
       MarkForRepaint(window);
+      NoteResize(window);
       const bool maximized = (SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_MAXIMIZED) != 0;
       PostToQueue(window, WM_SIZE, maximized ? SIZE_MAXIMIZED : SIZE_RESTORED,
                   SizeParam(window->clientWidth, window->clientHeight));
@@ -147,9 +148,14 @@ void PumpEvents() {
   for (SDL_Event event; SDL_PollEvent(&event) != 0;) Translate(event);
 }
 
-bool WaitForEvent() {
+bool WaitForEvent(int timeoutMs) {
   if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return false;
   SDL_Event event;
+  if (timeoutMs >= 0) {
+    // 0 is the timeout, or an error the next wait without one reports.
+    if (SDL_WaitEventTimeout(&event, timeoutMs) != 0) Translate(event);
+    return true;
+  }
   if (SDL_WaitEvent(&event) == 0) return false;
   Translate(event);
   return true;

@@ -6,6 +6,7 @@
 
 #include "events.h"
 #include "layer_messages.h"
+#include "paint_cycle.h"
 #include "window_record.h"
 
 namespace {
@@ -31,6 +32,7 @@ void PostToQueue(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 bool NextMessage(MSG& out, HWND window, UINT first, UINT last, bool remove) {
   PumpEvents();
+  MarkWindowsNowStill();
   for (auto message = posted.begin(); message != posted.end(); ++message) {
     if (!Matches(*message, window, first, last)) continue;
     out = *message;
@@ -57,7 +59,7 @@ BOOL GetMessageA(LPMSG message, HWND window, UINT first, UINT last) {
   for (;;) {
     if (NextMessage(*message, window, first, last, true)) return message->message == WM_QUIT ? FALSE : TRUE;
     // Nothing can ever arrive without a window system.
-    if (!WaitForEvent()) return -1;
+    if (!WaitForEvent(MsUntilStill())) return -1;
   }
 }
 

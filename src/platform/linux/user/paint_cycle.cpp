@@ -16,6 +16,15 @@ std::size_t ClientPixels(int width, int height) {
   return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
 }
 
+// How long a window's size must stay the same before its paints are exact
+// again: long enough to span the steps of a resize by hand, short enough that
+// the exact picture follows at once.
+constexpr Uint32 kStillMs = 120;
+
+bool Resizing(const HWND__& window) {
+  return window.resizedAt != 0 && SDL_GetTicks() - window.resizedAt < kStillMs;
+}
+
 }  // namespace
 
 void FollowClientSize(HWND window) {
@@ -43,10 +52,34 @@ void MarkForRepaint(HWND window) {
   window->erase = true;
 }
 
+void NoteResize(HWND window) {
+  window->resizedAt = SDL_GetTicks();
+  if (window->resizedAt == 0) window->resizedAt = 1;
+}
+
+void MarkWindowsNowStill() {
+  for (HWND window : RegisteredWindows()) {
+    if (window->destroyed || !window->repaintWhenStill || Resizing(*window)) continue;
+    window->repaintWhenStill = false;
+    MarkForRepaint(window);
+  }
+}
+
+int MsUntilStill() {
+  int soonest = -1;
+  for (HWND window : RegisteredWindows()) {
+    if (window->destroyed || !window->repaintWhenStill) continue;
+    const Uint32 since = SDL_GetTicks() - window->resizedAt;
+    const int left = since >= kStillMs ? 0 : static_cast<int>(kStillMs - since);
+    if (soonest < 0 || left < soonest) soonest = left;
+  }
+  return soonest;
+}
+
 ClientArea ClientAreaOf(HWND window) {
   if (!IsLive(window)) return {};
   return {window->client, static_cast<std::size_t>(window->clientWidth),
-          static_cast<std::size_t>(window->clientHeight), WindowDpi(window)};
+          static_cast<std::size_t>(window->clientHeight), WindowDpi(window), Resizing(*window)};
 }
 
 BOOL InvalidateRect(HWND window, const RECT*, BOOL erase) {
@@ -83,7 +116,10 @@ HDC BeginPaint(HWND window, LPPAINTSTRUCT paint) {
 
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
   if (paint == nullptr || paint->hdc == nullptr) return FALSE;
-  if (IsLive(window)) PresentClientArea(window);
+  if (IsLive(window)) {
+    if (paint->hdc->approximated) window->repaintWhenStill = true;
+    PresentClientArea(window);
+  }
   ReleaseDC(window, paint->hdc);
   return TRUE;
 }

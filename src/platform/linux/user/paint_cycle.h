@@ -13,5 +13,13 @@ void ReleaseClientRaster(HWND window);
 // Marks the whole client area for repainting, with erasing.
 void MarkForRepaint(HWND window);
 
+// The window's size has just changed. Until it has been still for a moment,
+// its paints may show large pictures through reduced copies; a window that
+// painted so is marked for repainting once it is still.
+void NoteResize(HWND window);
+void MarkWindowsNowStill();
+// How long until the next window is still, in milliseconds; -1 for none.
+int MsUntilStill();
+
 // The client raster of a live window; none for any other.
 ClientArea ClientAreaOf(HWND window);

@@ -29,6 +29,10 @@ struct HWND__ {
   // made for, or, when the toolkit scales its surface, none of our own.
   int dpi = 96;
   bool scaledByToolkit = false;
+  // While its size changes, the window's paints may show a large picture
+  // reduced through a copy; it paints again once the size is still.
+  Uint32 resizedAt = 0;           // SDL's ticks at the last size change
+  bool repaintWhenStill = false;  // the last paint showed a quick picture
   bool visible = false;
   bool marked = false;  // anything to repaint
   bool erase = false;   // erase before repainting
