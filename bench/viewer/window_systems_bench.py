@@ -70,7 +70,7 @@ def on_x11(options, path):
 
 
 def on_wayland(options, path):
-    server = wlharness.SwayServer(options.work)
+    server = wlharness.SwayServer()
     try:
         def caption_of(pid, window):
             found = server.window_of(pid)

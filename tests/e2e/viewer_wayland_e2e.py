@@ -136,7 +136,7 @@ def setUpModule():
     global SERVER
     os.makedirs(OPTIONS.work, exist_ok=True)
     shown.SESSION = Session(OPTIONS.work)
-    SERVER = wlharness.SwayServer(OPTIONS.work)
+    SERVER = wlharness.SwayServer()
 
 
 def tearDownModule():

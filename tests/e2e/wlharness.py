@@ -37,10 +37,12 @@ xwayland disable
 class SwayServer:
     """A headless sway with one output of width x height pixels at scale 1."""
 
-    def __init__(self, work, width=1280, height=1024):
+    def __init__(self, width=1280, height=1024):
         self.size = (width, height)
         self.scale = 1
-        self.folder = tempfile.mkdtemp(prefix="sway-", dir=os.path.abspath(work))
+        # In the system's temporary folder, which nobody can reach whoever
+        # made the folders around the test's own.
+        self.folder = tempfile.mkdtemp(prefix="rastelle-sway-")
         self.runtime = os.path.join(self.folder, "runtime")
         os.mkdir(self.runtime, 0o700)
         config = os.path.join(self.folder, "config")
