@@ -233,6 +233,25 @@ class WaylandViewer(unittest.TestCase):
         self.assertEqual(result.stderr, b"rastelle: cannot show the window "
                          b"(cannot make a buffer: File too large)\n")
 
+    def test_when_the_compositor_goes_the_viewer_ends_with_1(self):
+        # As an X client ends when its server does; on a compositor of its own.
+        server = wlharness.SwayServer()
+        self.addCleanup(server.stop)
+        errors = tempfile.TemporaryFile(dir=OPTIONS.work)
+        self.addCleanup(errors.close)
+        process = xharness.start_process([OPTIONS.viewer], env=server.env, stderr=errors)
+        self.addCleanup(xharness.stop_process, process)
+        xharness.wait_until(lambda: server.window_of(process.pid), START_TIMEOUT, "the window")
+        server.stop()
+        try:
+            self.assertEqual(process.wait(STEP_TIMEOUT), 1)
+        except subprocess.TimeoutExpired:
+            self.fail("the viewer was still running %d s after its compositor ended"
+                      % STEP_TIMEOUT)
+        errors.seek(0)
+        self.assertTrue(errors.read().startswith(
+            b"rastelle: cannot show the window (the connection to the compositor failed"))
+
     def test_a_file_is_shown_fitted_and_each_resize_refits(self):
         picture = shown.Picture("wayland start.bmp", 97, 50, (shown.RED, shown.GREEN, shown.BLUE, shown.ORANGE))
         viewer = self.start_viewer(picture.path)

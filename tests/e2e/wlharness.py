@@ -85,6 +85,7 @@ class SwayServer:
         return (displays[0], ipc[0]) if displays and ipc else None
 
     def stop(self):
+        """Ends sway; a second call does nothing."""
         stop_process(self.process)
         self.log.close()
         shutil.rmtree(self.folder, ignore_errors=True)

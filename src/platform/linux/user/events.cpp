@@ -136,6 +136,13 @@ void Translate(const SDL_Event& event) {
     case SDL_DROPCOMPLETE:
       if (pendingDrop != nullptr) FinishDrop();
       return;
+    case SDL_QUIT:
+      // SDL asks to quit after a last window's close box, which WM_CLOSE
+      // handles, and when the window system has gone, which ends the viewer.
+      for (HWND window : RegisteredWindows()) {
+        if (IsLive(window)) CheckWindowSystem(window);
+      }
+      return;
     default:
       return;
   }

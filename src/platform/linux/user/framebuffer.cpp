@@ -84,6 +84,13 @@ void PresentFrameAgain(HWND window) {
   if (window->visible && WaylandWindowOf(window).surface != nullptr) PresentClientArea(window);
 }
 
+void CheckWindowSystem(HWND window) {
+  if (const WaylandWindow wayland = WaylandWindowOf(window);
+      wayland.display != nullptr && WaylandConnectionFailed(wayland.display)) {
+    CannotShowWindow(WaylandFailure());
+  }
+}
+
 void StopPresenting(HWND window) {
   ForgetSegmentWindow(window);
   ForgetWaylandWindow(window);

@@ -13,5 +13,10 @@ void PresentClientArea(HWND window);
 // latest state asks for (activated or not) shows. Elsewhere nothing happens.
 void PresentFrameAgain(HWND window);
 
+// A window whose window system has gone cannot be shown again: on Wayland,
+// where nothing else would notice, a connection to the compositor that has
+// failed goes to CannotShowWindow.
+void CheckWindowSystem(HWND window);
+
 // The window is about to be destroyed: nothing is presented in it again.
 void StopPresenting(HWND window);

@@ -88,11 +88,7 @@ void OnGlobal(void*, wl_registry* registry, std::uint32_t name, const char* inte
 void OnGlobalRemove(void*, wl_registry*, std::uint32_t) {}
 const wl_registry_listener kRegistryListener = {OnGlobal, OnGlobalRemove};
 
-bool ConnectionLost() {
-  const int error = wl_display_get_error(connection.display);
-  if (error == 0) return false;
-  return !Fail(std::string("the connection to the compositor failed: ") + std::strerror(error));
-}
+bool ConnectionLost() { return WaylandConnectionFailed(connection.display); }
 
 // Binds wl_shm on a queue of our own and learns its formats, once.
 bool Connect(wl_display* display) {
@@ -265,6 +261,13 @@ bool PresentThroughWaylandBuffer(HWND window, wl_display* display, wl_surface* s
 }
 
 const std::string& WaylandFailure() { return failure; }
+
+bool WaylandConnectionFailed(wl_display* display) {
+  const int error = wl_display_get_error(display);
+  if (error == 0) return false;
+  Fail(std::string("the connection to the compositor failed: ") + std::strerror(error));
+  return true;
+}
 
 void ForgetWaylandWindow(HWND window) {
   if (window == nullptr || owner != window) return;

@@ -17,5 +17,9 @@ struct wl_surface;
 bool PresentThroughWaylandBuffer(HWND window, wl_display* display, wl_surface* surface);
 const std::string& WaylandFailure();
 
+// Whether the connection has failed (the compositor has gone); then
+// WaylandFailure says how.
+bool WaylandConnectionFailed(wl_display* display);
+
 // The window is being destroyed: its buffers are given up.
 void ForgetWaylandWindow(HWND window);
