@@ -65,8 +65,8 @@ struct HBITMAP__ {
   std::size_t bytes;      // size of the pixel block
   bool stock;             // the default bitmap of a memory context
   HDC__* dc = nullptr;    // the device context it is selected into
-  // Writes through the contexts it was selected into before: with the
-  // writes of the one it is in now, a count that grows with every change.
+  // A count that moves whenever the bitmap has been written to: what was
+  // derived from it is stale once the count differs (bitmap_writes.h).
   std::uint64_t writes = 0;
   // What reducing stretches keep for the bitmap; freed with it.
   ReducedCopies* reduced = nullptr;
@@ -89,7 +89,7 @@ struct HDC__ {
   std::size_t width;         // size_t, not a 32-bit type, so stores to pixels
   std::size_t height;        // cannot alias it and the bounds stay in registers
   HBITMAP bitmap;            // selected bitmap, memory contexts only
-  std::uint64_t writes;      // drawing calls and pixels written since it was selected
+  bool written;              // drawn on since its bitmap's count last moved
   bool quick;                // a window's while it is being resized: see StretchBlt
   bool approximated;         // a stretch onto it read a reduced copy
   HBRUSH brush;              // selected brush; null is the stock white brush
@@ -127,14 +127,15 @@ BOOL DeleteDC(HDC dc);
 BOOL DeleteObject(HGDIOBJ object);
 
 // Writes one pixel; outside the raster it changes nothing and returns -1.
-// Every write is counted, so that what was derived from the bitmap knows it
-// is stale.
+// The context notes that it was written to, so that what was derived from
+// its bitmap knows it is stale; a store, not a count, so that a run of pixels
+// costs no more for it.
 inline COLORREF SetPixel(HDC dc, int x, int y, COLORREF colour) {
   const std::size_t column = static_cast<std::uint32_t>(x);
   const std::size_t row = static_cast<std::uint32_t>(y);
   if (column >= dc->width || row >= dc->height) return CLR_INVALID;
   dc->pixels[row * dc->width + column] = colour;
-  ++dc->writes;
+  dc->written = true;
   return colour;
 }
 

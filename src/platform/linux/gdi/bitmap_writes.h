@@ -1,7 +1,7 @@
-// How often a bitmap has been written to. Every write goes through the
-// drawing part's own calls (SetPixel, Rectangle, StretchBlt's destination,
-// TextOutA), which count it on the device context; the count of a bitmap is
-// what the contexts it was selected into counted. What is derived from a
+// A count that moves whenever a bitmap has been written to. Every write goes
+// through the drawing part's own calls (SetPixel, Rectangle, StretchBlt's
+// destination, TextOutA), which note it on the device context; asking for
+// the count turns that note into a step of the count. What is derived from a
 // bitmap remembers the count it was made at, and is stale once it differs.
 #pragma once
 
@@ -9,4 +9,4 @@
 
 #include "../gdi.h"
 
-std::uint64_t BitmapWrites(const HBITMAP__& bitmap);
+std::uint64_t BitmapWrites(HBITMAP__& bitmap);

@@ -13,14 +13,13 @@ namespace {
 
 ClientAreaLookup clientAreaLookup = nullptr;
 
-// The context draws on the bitmap from now on; the writes it counted go to
-// the bitmap it held.
+// The context draws on the bitmap from now on; what it wrote counts for the
+// bitmap it held.
 void ShowBitmap(HDC dc, HBITMAP bitmap) {
   if (dc->bitmap != nullptr) {
-    dc->bitmap->writes += dc->writes;
+    BitmapWrites(*dc->bitmap);
     dc->bitmap->dc = nullptr;
   }
-  dc->writes = 0;
   bitmap->dc = dc;
   dc->bitmap = bitmap;
   dc->pixels = bitmap->pixels;
@@ -104,7 +103,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
 
 BOOL DeleteDC(HDC dc) {
   if (dc == nullptr || !dc->memory) return FALSE;
-  dc->bitmap->writes += dc->writes;
+  BitmapWrites(*dc->bitmap);
   dc->bitmap->dc = nullptr;
   delete dc;
   return TRUE;
@@ -126,8 +125,12 @@ BOOL DeleteObject(HGDIOBJ object) {
   return TRUE;
 }
 
-std::uint64_t BitmapWrites(const HBITMAP__& bitmap) {
-  return bitmap.writes + (bitmap.dc != nullptr ? bitmap.dc->writes : 0);
+std::uint64_t BitmapWrites(HBITMAP__& bitmap) {
+  if (bitmap.dc != nullptr && bitmap.dc->written) {
+    ++bitmap.writes;
+    bitmap.dc->written = false;
+  }
+  return bitmap.writes;
 }
 
 COLORREF GetPixel(HDC dc, int x, int y) {

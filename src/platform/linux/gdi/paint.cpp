@@ -79,7 +79,7 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
   if (left > right) std::swap(left, right);
   if (top > bottom) std::swap(top, bottom);
   if (right == left || bottom == top) return TRUE;
-  ++dc->writes;
+  dc->written = true;
   const COLORREF fill = dc->brush != nullptr ? dc->brush->colour : 0x00FFFFFF;
   const std::int64_t lastX = right - 1;
   const std::int64_t lastY = bottom - 1;
@@ -100,7 +100,7 @@ BOOL StretchBlt(HDC destination, int x, int y, int width, int height, HDC source
                 int sourceWidth, int sourceHeight, DWORD rop) {
   if (destination == nullptr || source == nullptr || rop != SRCCOPY) return FALSE;
   if (width <= 0 || height <= 0 || sourceWidth <= 0 || sourceHeight <= 0) return FALSE;
-  ++destination->writes;
+  destination->written = true;
   const Span columns = Clip(x, std::int64_t{x} + width, destination->width);
   const Span rows = Clip(y, std::int64_t{y} + height, destination->height);
   if (columns.first == columns.last || rows.first == rows.last) return TRUE;

@@ -120,7 +120,7 @@ TTF_Font* FontFor(const std::string& utf8, int pixels) {
 BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
   if (dc == nullptr || text == nullptr || length < 0) return FALSE;
   if (length == 0) return TRUE;
-  ++dc->writes;
+  dc->written = true;
   const std::string utf8 = Utf8FromCp932(std::string_view(text, static_cast<std::size_t>(length)));
   TTF_Font* font = FontFor(utf8, StockFontPixels(dc->dpi));
   if (font == nullptr) return FALSE;

@@ -120,7 +120,7 @@ void StretchExactly(const AreaStretch& s, HDC source) {
   if (kept == nullptr) FreeBlock(wanted.pixels, Bytes(wanted));
 }
 
-bool HasExactResult(const HBITMAP__& bitmap) {
+bool HasExactResult(HBITMAP__& bitmap) {
   return bitmap.exact != nullptr && bitmap.exact->writes == BitmapWrites(bitmap);
 }
 

@@ -12,7 +12,7 @@
 void StretchExactly(const AreaStretch& stretch, HDC source);
 
 // Whether an exact result of the bitmap, as it is now, is kept (for any size).
-bool HasExactResult(const HBITMAP__& bitmap);
+bool HasExactResult(HBITMAP__& bitmap);
 
 // Frees what is kept for the bitmap; DeleteObject calls it.
 void ReleaseExactResult(HBITMAP bitmap);
