@@ -103,6 +103,9 @@ struct HDC__ {
   bool memory;        // made by CreateCompatibleDC
   std::uint8_t stockBits[kBytesPerPixel + kRasterSlack];  // the 1 x 1 default bitmap's
   HBITMAP__ stockBitmap;
+  // The dots per inch its pixels stand for: a window's on a dense screen is
+  // more than 96, and text is drawn larger to match.
+  int dpi = 96;
 };
 using HDC = HDC__*;
 
@@ -180,6 +183,7 @@ BOOL StretchBlt(HDC destination, int x, int y, int width, int height, HDC source
                 int sourceWidth, int sourceHeight, DWORD rop);
 
 // Writes code page 932 text with its top-left corner at (x, y), black on
-// opaque white, in the stock font: a Japanese font found through fontconfig.
+// opaque white, in the stock font: a Japanese font found through fontconfig,
+// 16 pixels high at 96 dots per inch and as much larger as the context's dpi.
 // Part of the window library, which has the fonts.
 BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length);

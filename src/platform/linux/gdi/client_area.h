@@ -14,6 +14,7 @@ struct ClientArea {
   std::uint8_t* bits = nullptr;  // pixels of 3 bytes, red, green, blue, top row first
   std::size_t width = 0;
   std::size_t height = 0;
+  int dpi = 96;        // the dots per inch its device pixels stand for
   bool quick = false;  // the window is being resized: see StretchBlt
 };
 

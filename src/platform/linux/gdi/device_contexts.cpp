@@ -48,6 +48,7 @@ HDC GetDC(HWND window) {
     dc->bits = area.bits;
     dc->width = area.width;
     dc->height = area.height;
+    dc->dpi = area.dpi;
     dc->quick = area.quick;
   }
   return dc;

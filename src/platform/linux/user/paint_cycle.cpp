@@ -8,6 +8,7 @@
 
 #include "../../memory.h"
 #include "../gdi/raster_pixels.h"
+#include "display_scale.h"
 #include "framebuffer.h"
 #include "window_record.h"
 
@@ -80,7 +81,7 @@ int MsUntilStill() {
 ClientArea ClientAreaOf(HWND window) {
   if (!IsLive(window)) return {};
   return {window->client, static_cast<std::size_t>(window->clientWidth),
-          static_cast<std::size_t>(window->clientHeight), Resizing(*window)};
+          static_cast<std::size_t>(window->clientHeight), WindowDpi(window), Resizing(*window)};
 }
 
 BOOL InvalidateRect(HWND window, const RECT*, BOOL erase) {
