@@ -23,6 +23,8 @@ void ShowBitmap(HDC dc, HBITMAP bitmap) {
   }
   bitmap->dc = dc;
   dc->bitmap = bitmap;
+  dc->written = false;
+  dc->watched = bitmap->reduced != nullptr || bitmap->exact != nullptr;
   dc->bits = bitmap->bits;
   dc->width = static_cast<std::size_t>(bitmap->width);
   dc->height = static_cast<std::size_t>(bitmap->height);
@@ -127,9 +129,10 @@ BOOL DeleteObject(HGDIOBJ object) {
 }
 
 std::uint64_t BitmapWrites(HBITMAP__& bitmap) {
-  if (bitmap.dc != nullptr && bitmap.dc->written) {
-    ++bitmap.writes;
+  if (bitmap.dc != nullptr) {
+    if (bitmap.dc->written) ++bitmap.writes;
     bitmap.dc->written = false;
+    bitmap.dc->watched = true;  // whoever asks derives something from it
   }
   return bitmap.writes;
 }
