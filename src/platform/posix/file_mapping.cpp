@@ -124,7 +124,7 @@ std::uint8_t* MapFileBytes(int descriptor, std::uint64_t offset, std::size_t byt
   free->descriptor = copy;
   free->status = status;
   free->cut = 0;
-  free->follower = FollowReader(base, length);
+  free->follower = FollowReader(base, length, start);
   free->used = 1;
   return const_cast<std::uint8_t*>(block);
 }

@@ -8,6 +8,12 @@
 // system's cache of the file: a page dropped too early costs a fault that
 // maps it again, not a read, and reads the same bytes.
 //
+// Pages go in whole 2 MiB blocks of the file. The page cache may hold a large
+// file in blocks of up to that size, and taking part of one out of a mapping
+// costs far more than taking all of it: 192 MiB read through a mapping left
+// in 1 MiB pieces in 36 ms, in 2 MiB pieces on the blocks' edges in 9 to
+// 11 ms, in one call in 8 ms.
+//
 // How far the reader has got is the furthest page present in the process's
 // page table (/proc/self/pagemap, 8 bytes a page, bit 63 set for a page
 // present). The pages before it are known, so each look reads only from there
@@ -35,7 +41,8 @@ namespace {
 constexpr std::size_t kLargeMapping = std::size_t{16} << 20;
 constexpr std::size_t kMargin = std::size_t{8} << 20;
 constexpr auto kPeriod = std::chrono::milliseconds(4);
-constexpr std::size_t kChunkPages = 512;  // page-table entries read at once
+constexpr std::size_t kBlock = std::size_t{2} << 20;  // the page cache's largest unit, and ours
+constexpr std::size_t kChunkPages = 512;              // page-table entries read at once
 constexpr std::uint64_t kPresent = std::uint64_t{1} << 63;
 
 std::size_t PageSize() {
@@ -48,6 +55,7 @@ std::size_t PageSize() {
 struct ReadBehind {
   std::uintptr_t base;  // page-aligned
   std::size_t pages;
+  std::uint64_t firstPage;  // the file's page at base
   int pageMap;
   std::size_t reached = 0;  // pages up to the furthest one found present
   std::size_t dropped = 0;  // pages from the start taken out already
@@ -93,15 +101,18 @@ void DropPagesBehind(ReadBehind& follower) {
     from += count;
   }
   const std::size_t page = PageSize();
-  const std::size_t margin = kMargin / page;
-  if (follower.reached <= follower.dropped + margin) return;
-  const std::size_t until = follower.reached - margin;
+  const std::size_t margin = kMargin / page, block = kBlock / page;
+  if (follower.reached <= margin) return;
+  // Up to the last edge of a block of the file that lies the margin behind.
+  const std::uint64_t end = (follower.firstPage + follower.reached - margin) / block * block;
+  if (end <= follower.firstPage + follower.dropped) return;
+  const auto until = static_cast<std::size_t>(end - follower.firstPage);
   madvise(reinterpret_cast<void*>(follower.base + follower.dropped * page), (until - follower.dropped) * page,
           MADV_DONTNEED);
   follower.dropped = until;
 }
 
-ReadBehind* FollowReader(const void* base, std::size_t length) {
+ReadBehind* FollowReader(const void* base, std::size_t length, std::uint64_t fileOffset) {
   if (length < kLargeMapping) return nullptr;
   const int pageMap = open("/proc/self/pagemap", O_RDONLY | O_CLOEXEC);
   if (pageMap < 0) return nullptr;
@@ -112,6 +123,7 @@ ReadBehind* FollowReader(const void* base, std::size_t length) {
   }
   follower->base = reinterpret_cast<std::uintptr_t>(base);
   follower->pages = (length + PageSize() - 1) / PageSize();
+  follower->firstPage = fileOffset / PageSize();
   follower->pageMap = pageMap;
   std::uint64_t entry = 0;
   if (!ReadEntries(*follower, 0, &entry, 1)) {
