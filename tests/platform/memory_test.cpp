@@ -128,10 +128,11 @@ struct PageCount {
 std::optional<PageCount> CountPages(const std::uint8_t* block, std::size_t from, std::size_t to) {
   const int pageMap = open("/proc/self/pagemap", O_RDONLY);
   if (pageMap < 0) return std::nullopt;
+  const auto pageSize = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
   PageCount count;
-  for (std::size_t offset = from; offset < to; offset += 4096) {
+  for (std::size_t offset = from; offset < to; offset += pageSize) {
     std::uint64_t entry = 0;
-    const auto page = reinterpret_cast<std::uintptr_t>(block + offset) / 4096;
+    const auto page = reinterpret_cast<std::uintptr_t>(block + offset) / pageSize;
     if (pread(pageMap, &entry, sizeof entry, static_cast<off_t>(page * sizeof entry)) != sizeof entry) {
       close(pageMap);
       return std::nullopt;
@@ -172,7 +173,7 @@ TEST(Memory, PagesOfALargeMappedFileLeaveWhatItsReaderLeftBehind) {
     std::size_t read = 0;
     unsigned sum = 0;
     for (std::size_t look : c.looks) {
-      for (; read < std::min(look * kMib, size); read += 4096)
+      for (; read < std::min(look * kMib, size); read += static_cast<std::size_t>(sysconf(_SC_PAGESIZE)))
         sum += *static_cast<volatile std::uint8_t*>(block + read);
       DropPagesBehindReader(block);
     }
