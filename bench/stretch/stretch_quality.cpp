@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "pictures.h"
 #include "hooks.h"
+#include "pictures.h"
 #include "platform/linux/gdi/reduce/reduced_copies.h"
 #include "platform/win32.h"
 
@@ -41,14 +41,18 @@ struct Canvas {
   Canvas(int width, int height)
       : dc(CreateCompatibleDC(nullptr)), bitmap(CreateCompatibleBitmap(nullptr, width, height)) {
     SelectObject(dc, bitmap);
-    std::fill(bitmap->pixels, bitmap->pixels + bitmap->bytes / 4, 0x00FFFFFFu);  // its pages in place
+    std::memset(bitmap->bits, 0xFF, bitmap->bytes);  // white, and its pages in place
   }
   ~Canvas() {
     DeleteDC(dc);
     DeleteObject(bitmap);
   }
   std::vector<std::uint32_t> Pixels() const {
-    return std::vector<std::uint32_t>(bitmap->pixels, bitmap->pixels + bitmap->width * bitmap->height);
+    std::vector<std::uint32_t> pixels;
+    for (int y = 0; y < bitmap->height; ++y) {
+      for (int x = 0; x < bitmap->width; ++x) pixels.push_back(GetPixel(dc, x, y));
+    }
+    return pixels;
   }
 };
 
@@ -114,7 +118,10 @@ void MakeCopies(const Picture& picture, const Canvas& surface) {
 
 void RunPicture(const Picture& picture, const std::vector<Window>& windows, int runs) {
   Canvas surface(picture.width, picture.height);
-  std::copy(picture.pixels.begin(), picture.pixels.end(), surface.bitmap->pixels);
+  for (int y = 0; y < picture.height; ++y) {
+    for (int x = 0; x < picture.width; ++x)
+      SetPixel(surface.dc, x, y, picture.pixels[static_cast<std::size_t>(y) * picture.width + x]);
+  }
   const Gdk gdk(picture);
   MakeCopies(picture, surface);
   for (const Window& window : windows) {

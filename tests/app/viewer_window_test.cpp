@@ -206,26 +206,34 @@ TEST_F(ViewerWindowTest, ALargePictureIsPaintedExactlyOnceTheSizeIsStill) {
   Resize(400, 300);
   Drop({WriteTempFile(file.Bytes(), "noise.bmp")});
   Resize(380, 290);
-  const auto client = [] {
-    return std::vector<std::uint32_t>(mainDialog->client, mainDialog->client + 380 * 290);
+  const auto pixels = [](HDC dc) {
+    std::vector<COLORREF> raster;
+    for (int y = 0; y < 290; ++y) {
+      for (int x = 0; x < 380; ++x) raster.push_back(GetPixel(dc, x, y));
+    }
+    return raster;
   };
-  const std::vector<std::uint32_t> whileResizing = client();
+  const auto client = [&pixels] {
+    HDC dc = GetDC(mainDialog);
+    std::vector<COLORREF> raster = pixels(dc);
+    ReleaseDC(mainDialog, dc);
+    return raster;
+  };
+  const std::vector<COLORREF> whileResizing = client();
 
   HDC exact = CreateCompatibleDC(nullptr);
   HBITMAP bitmap = CreateCompatibleBitmap(nullptr, 380, 290);
   SelectObject(exact, bitmap);
   const Fit fit = FitToClient(380, 290, 2600, 2000);
   StretchBlt(exact, fit.x, fit.y, fit.dw, fit.dh, CurrentImage.surfaceDc, 0, 0, 2600, 2000, SRCCOPY);
-  const auto picture = [&fit](const std::vector<std::uint32_t>& raster) {
-    std::vector<std::uint32_t> inside;
+  const auto picture = [&fit](const std::vector<COLORREF>& raster) {
+    std::vector<COLORREF> inside;
     for (int y = fit.y; y < fit.y + fit.dh; ++y)
       inside.insert(inside.end(), raster.begin() + y * 380 + fit.x,
                     raster.begin() + y * 380 + fit.x + fit.dw);
     return inside;
   };
-  const std::vector<std::uint32_t> reference =
-      picture(std::vector<std::uint32_t>(reinterpret_cast<std::uint32_t*>(exact->pixels),
-                                         reinterpret_cast<std::uint32_t*>(exact->pixels) + 380 * 290));
+  const std::vector<COLORREF> reference = picture(pixels(exact));
   DeleteDC(exact);
   DeleteObject(bitmap);
   EXPECT_NE(picture(whileResizing), reference) << "no quicker picture while resizing";

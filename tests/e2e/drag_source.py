@@ -1,12 +1,15 @@
 """A GTK 3 window that offers files as text/uri-list when dragged from.
 
 Usage: drag_source.py X Y WIDTH HEIGHT FILE...
-It opens an undecorated window at (X, Y) and prints, one a line: "ready" once
+It opens an undecorated window at (X, Y) (on Wayland, where clients do not
+place their windows, wherever the compositor puts it) and prints, one a line:
+"ready" once
 the window is on screen, "accepted" when the window under a drag accepts it,
 "failed" when a drag ends without a drop, "done" when a drag has ended (and
 then quits).
 """
 
+import os
 import sys
 
 import gi
@@ -20,8 +23,12 @@ def main():
     x, y, width, height = (int(value) for value in sys.argv[1:5])
     uris = [GLib.filename_to_uri(path, None) for path in sys.argv[5:]]
 
-    window = Gtk.Window(type=Gtk.WindowType.POPUP)
-    window.move(x, y)
+    if os.environ.get("GDK_BACKEND") == "wayland":
+        window = Gtk.Window(type=Gtk.WindowType.TOPLEVEL)
+        window.set_decorated(False)
+    else:
+        window = Gtk.Window(type=Gtk.WindowType.POPUP)
+        window.move(x, y)
     window.set_default_size(width, height)
     area = Gtk.EventBox()
     area.add(Gtk.Label(label="drag me"))

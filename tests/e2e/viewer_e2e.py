@@ -515,6 +515,32 @@ class LoadsThatCannotWork(Drops):
                 self.close_normally(viewer)
 
 
+class HighDensity(ViewerTestCase):
+    def test_the_desktops_density_scales_the_window_and_its_prompt(self):
+        # The window is 458 x 272 at 96 dots per inch; a denser screen gets it
+        # as large to the eye, drawn in its own pixels: the frame one pixel
+        # wide, the prompt at (10, 10) and larger.
+        for name, env, resources, client in (
+                ("GDK_SCALE=2", {"GDK_SCALE": "2"}, None, (916, 544)),
+                ("Xft.dpi: 144", {}, "Xft.dpi:\t144\n", (687, 408))):
+            with self.subTest(name):
+                if resources:
+                    xharness.run_tool(SESSION.server.env, "xprop", "-root", "-f",
+                                      "RESOURCE_MANAGER", "8s", "-set", "RESOURCE_MANAGER",
+                                      resources)
+                    self.addCleanup(xharness.run_tool, SESSION.server.env, "xprop", "-root",
+                                    "-remove", "RESOURCE_MANAGER")
+                viewer = self.start_viewer(env=env)
+                viewer.wait_caption(TITLE_CAPTION)
+                self.assertEqual(viewer.client_size(), client)
+                image = viewer.wait_picture(prompt_mismatches, "density-" + name.split("=")[0])
+                text = ink(image.crop((1, 1, client[0] - 1, 10 + 48)))
+                # 16 pixels at 96 dots per inch: about 15 of ink at scale 1.
+                self.assertGreaterEqual(text.size[1], 12 * client[0] / 458,
+                                        "the prompt's ink is %dx%d" % text.size)
+                self.close_normally(viewer)
+
+
 def ink(image, threshold=128):
     """The dark pixels of an image as a 1-bit mask cropped to their bounding
     box, or None when there are none."""

@@ -31,13 +31,13 @@ constexpr std::int32_t kMinInt = -2147483647 - 1;
 // The most rows a surface of one pixel's width can have.
 const std::int32_t kTallest = TallestSurface(1);
 
-// The most a surface of the declared size may take: 4 bytes a pixel, up to the
-// largest raster the drawing layer makes.
+// The most a surface of the declared size may take: 4 bytes a pixel (more
+// than the drawing layer's rasters take), up to its largest raster.
 std::uint64_t SurfaceBytes(std::int64_t width, std::int64_t height) {
   const std::uint64_t w = static_cast<std::uint64_t>(std::max<std::int64_t>(width < 0 ? -width : width, 1));
   const std::uint64_t h =
       static_cast<std::uint64_t>(std::max<std::int64_t>(height < 0 ? -height : height, 1));
-  return std::min<std::uint64_t>(w * h * 4, kMaxBitmapBytes);
+  return std::min<std::uint64_t>(w * h, kMaxBitmapPixels) * 4;
 }
 
 // Runs load and checks what it cost: the growth of the resident peak, and of
@@ -461,7 +461,7 @@ TEST_F(Bounds, NothingIsKeptThatTheImageDoesNotOwn) {
   const std::string large = WriteTempFile(file.Bytes(), "large.bmp");
   const std::string notBitmap = WriteTempFile({'M', 'B', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "mb.bmp");
   ASSERT_EQ(LoadBitmapFile(large.c_str()), 0);
-  void* const surface = CurrentImage.surfaceBitmap->pixels;
+  void* const surface = CurrentImage.surfaceBitmap->bits;
   const std::size_t surfaceBytes = CurrentImage.surfaceBitmap->bytes;
   DeleteDC(CurrentImage.surfaceDc);
   DeleteObject(CurrentImage.surfaceBitmap);

@@ -1,8 +1,11 @@
 // The window part of the layer: the effects the viewer relies on, checked
 // with a dialog procedure that records what it receives.
+#include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -243,6 +246,39 @@ TEST_F(WindowTest, SmallIconGivesTheDesktopIts16PixelImage) {
   EXPECT_GT(green(hill), blue(hill)) << std::hex << hill;
 }
 
+// An environment variable set or unset for the life of the object.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value != nullptr) {
+      setenv(name, value, 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  ~ScopedVariable() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST_F(WindowTest, AMessageBoxThatCannotBeShownGoesToStandardError) {
+  // Without an X server, SDL shows a box only through a dialog program, as on
+  // Wayland; here there is none to be found.
+  const ScopedVariable x11("DISPLAY", nullptr), path("PATH", "/nonexistent");
+  ::testing::internal::CaptureStderr();
+  MessageBoxA(nullptr, "GetMessage ERR", "Error", MB_OK);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "rastelle: Error: GetMessage ERR\n");
+}
+
 TEST(TextOut, WritesBlackGlyphsOnOpaqueWhiteInItsBox) {
   HDC screen = GetDC(nullptr);
   HDC dc = CreateCompatibleDC(screen);
@@ -274,6 +310,30 @@ TEST(TextOut, WritesBlackGlyphsOnOpaqueWhiteInItsBox) {
   DeleteDC(dc);
   DeleteObject(bitmap);
   ReleaseDC(nullptr, screen);
+}
+
+TEST(TextOut, LeavesFontconfigToItsOtherUsers) {
+  // Another library in the process holds a font of fontconfig's default
+  // configuration, as libdecor's title bar does on Wayland. Text output must
+  // not tear that configuration down under it (fontconfig aborts).
+  ASSERT_EQ(FcInit(), FcTrue);
+  FcFontSet* fonts = FcConfigGetFonts(nullptr, FcSetSystem);
+  if (fonts == nullptr || fonts->nfont == 0) GTEST_SKIP() << "fontconfig knows no fonts";
+  FcPattern* held = fonts->fonts[0];
+  FcPatternReference(held);
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 40);
+  SelectObject(dc, bitmap);
+  const std::string text = Cp932("ビットマップ");
+  EXPECT_TRUE(TextOutA(dc, 0, 0, text.c_str(), static_cast<int>(text.size())));
+  FcChar8* family = nullptr;
+  EXPECT_EQ(FcPatternGetString(held, FC_FAMILY, 0, &family), FcResultMatch);
+  FcPatternDestroy(held);
+  DeleteDC(dc);
+  DeleteObject(bitmap);
+  ReleaseDC(nullptr, screen);
+  FcFini();  // the other user is done with it
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "bmp_builder.h"
+#include "hooks.h"
 #include "loader/bitmap_loader.h"
 #include "trace.h"
-#include "hooks.h"
 
 // Releases the surface and the file body, and zeroes CurrentImage, as at
 // process start.
@@ -19,7 +19,7 @@ void ResetCurrentImage();
 int LoadBytes(const ByteVector& bytes);
 
 // Whether a surface of the declared size can be made: a width that is not
-// negative, a height other than -2^31, and at most 2^30 bytes of 32-bit pixels
+// negative, a height other than -2^31, and at most 2^28 pixels
 // (a zero side counts as one). A load of any other size fails.
 bool SurfaceCanBeMade(std::int32_t width, std::int32_t height);
 

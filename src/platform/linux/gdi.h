@@ -1,7 +1,8 @@
 // The drawing part of the layer: Win32 types at their real values, device
-// contexts and bitmaps. Memory bitmaps are plain 32-bit rasters holding
-// COLORREF values (0x00BBGGRR), top row first, so SetPixel is a bounds test
-// and a store.
+// contexts and bitmaps. Bitmaps and a window's client area are plain rasters
+// of 3 bytes a pixel, red, green and blue (a COLORREF's bytes without the
+// fourth), rows packed one after another, top row first, so SetPixel is a
+// bounds test and three stores.
 #pragma once
 
 #include <cstddef>
@@ -57,14 +58,20 @@ struct ExactResult;
 
 struct HDC__;
 
+// The bytes of a raster's pixel: red, green, blue.
+constexpr std::size_t kBytesPerPixel = 3;
+// What a raster's block holds after its last pixel, so that its pixels can
+// be read four at a time (16 bytes) wherever they lie.
+constexpr std::size_t kRasterSlack = 16;
+
 struct HBITMAP__ {
   GdiKind kind;
   std::int32_t width;
   std::int32_t height;
-  std::uint32_t* pixels;  // width * height COLORREFs, top row first
-  std::size_t bytes;      // size of the pixel block
-  bool stock;             // the default bitmap of a memory context
-  HDC__* dc = nullptr;    // the device context it is selected into
+  std::uint8_t* bits;   // width * height pixels of 3 bytes, top row first
+  std::size_t bytes;    // size of the block: the pixels and kRasterSlack
+  bool stock;           // the default bitmap of a memory context
+  HDC__* dc = nullptr;  // the device context it is selected into
   // A count that moves whenever the bitmap has been written to: what was
   // derived from it is stale once the count differs (bitmap_writes.h).
   std::uint64_t writes = 0;
@@ -82,20 +89,23 @@ using HBRUSH = HBRUSH__*;
 using HGDIOBJ = void*;
 
 // A device context. Drawing goes to the raster of the selected bitmap (memory
-// contexts) or of the window's client area (paint contexts); pixels, width and
+// contexts) or of the window's client area (paint contexts); bits, width and
 // height mirror that raster so SetPixel needs no further lookup.
 struct HDC__ {
-  std::uint32_t* pixels;
-  std::size_t width;         // size_t, not a 32-bit type, so stores to pixels
-  std::size_t height;        // cannot alias it and the bounds stay in registers
-  HBITMAP bitmap;            // selected bitmap, memory contexts only
-  bool written;              // drawn on since its bitmap's count last moved
-  bool quick;                // a window's while it is being resized: see StretchBlt
-  bool approximated;         // a stretch onto it read a reduced copy
-  HBRUSH brush;              // selected brush; null is the stock white brush
-  bool memory;               // made by CreateCompatibleDC
-  std::uint32_t stockPixel;  // the 1 x 1 default bitmap's pixel
+  std::uint8_t* bits;
+  std::size_t width;
+  std::size_t height;
+  HBITMAP bitmap;     // selected bitmap, memory contexts only
+  bool written;       // drawn on since its bitmap's count last moved
+  bool quick;         // a window's while it is being resized: see StretchBlt
+  bool approximated;  // a stretch onto it read a reduced copy
+  HBRUSH brush;       // selected brush; null is the stock white brush
+  bool memory;        // made by CreateCompatibleDC
+  std::uint8_t stockBits[kBytesPerPixel + kRasterSlack];  // the 1 x 1 default bitmap's
   HBITMAP__ stockBitmap;
+  // The dots per inch its pixels stand for: a window's on a dense screen is
+  // more than 96, and text is drawn larger to match.
+  int dpi = 96;
 };
 using HDC = HDC__*;
 
@@ -108,11 +118,11 @@ int ReleaseDC(HWND window, HDC dc);
 HDC CreateCompatibleDC(HDC reference);
 
 // A zero-filled bitmap; a zero dimension gives 1 x 1. Null for a negative
-// dimension, more than kMaxBitmapBytes of pixels, or memory the system refuses.
+// dimension, more than kMaxBitmapPixels pixels, or memory the system refuses.
 HBITMAP CreateCompatibleBitmap(HDC reference, int width, int height);
 
-// The largest pixel block a bitmap may have: 2^30 bytes, 16384 x 16384.
-constexpr std::size_t kMaxBitmapBytes = std::size_t{1} << 30;
+// The most pixels a bitmap may have: 2^28, 16384 x 16384.
+constexpr std::size_t kMaxBitmapPixels = std::size_t{1} << 28;
 
 // Selects a bitmap or brush and returns the one it replaces, or null when the
 // object cannot be selected (a null bitmap leaves the context as it was).
@@ -131,7 +141,10 @@ inline COLORREF SetPixel(HDC dc, int x, int y, COLORREF colour) {
   const std::size_t column = static_cast<std::uint32_t>(x);
   const std::size_t row = static_cast<std::uint32_t>(y);
   if (column >= dc->width || row >= dc->height) return CLR_INVALID;
-  dc->pixels[row * dc->width + column] = colour;
+  std::uint8_t* pixel = dc->bits + (row * dc->width + column) * kBytesPerPixel;
+  pixel[0] = static_cast<std::uint8_t>(colour);
+  pixel[1] = static_cast<std::uint8_t>(colour >> 8);
+  pixel[2] = static_cast<std::uint8_t>(colour >> 16);
   dc->written = true;
   return colour;
 }
@@ -170,6 +183,7 @@ BOOL StretchBlt(HDC destination, int x, int y, int width, int height, HDC source
                 int sourceWidth, int sourceHeight, DWORD rop);
 
 // Writes code page 932 text with its top-left corner at (x, y), black on
-// opaque white, in the stock font: a Japanese font found through fontconfig.
+// opaque white, in the stock font: a Japanese font found through fontconfig,
+// 16 pixels high at 96 dots per inch and as much larger as the context's dpi.
 // Part of the window library, which has the fonts.
 BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length);

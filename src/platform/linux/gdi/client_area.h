@@ -11,9 +11,10 @@
 #include "../gdi.h"
 
 struct ClientArea {
-  std::uint32_t* pixels = nullptr;  // COLORREFs, top row first
+  std::uint8_t* bits = nullptr;  // pixels of 3 bytes, red, green, blue, top row first
   std::size_t width = 0;
   std::size_t height = 0;
+  int dpi = 96;        // the dots per inch its device pixels stand for
   bool quick = false;  // the window is being resized: see StretchBlt
 };
 

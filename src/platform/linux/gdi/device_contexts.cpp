@@ -6,6 +6,7 @@
 #include "../../win32.h"
 #include "bitmap_writes.h"
 #include "client_area.h"
+#include "raster_pixels.h"
 #include "reduce/exact_reduction.h"
 #include "reduce/reduced_copies.h"
 
@@ -22,7 +23,7 @@ void ShowBitmap(HDC dc, HBITMAP bitmap) {
   }
   bitmap->dc = dc;
   dc->bitmap = bitmap;
-  dc->pixels = bitmap->pixels;
+  dc->bits = bitmap->bits;
   dc->width = static_cast<std::size_t>(bitmap->width);
   dc->height = static_cast<std::size_t>(bitmap->height);
 }
@@ -44,9 +45,10 @@ HDC GetDC(HWND window) {
   if (dc == nullptr) return nullptr;
   if (window != nullptr && clientAreaLookup != nullptr) {
     const ClientArea area = clientAreaLookup(window);
-    dc->pixels = area.pixels;
+    dc->bits = area.bits;
     dc->width = area.width;
     dc->height = area.height;
+    dc->dpi = area.dpi;
     dc->quick = area.quick;
   }
   return dc;
@@ -62,7 +64,7 @@ HDC CreateCompatibleDC(HDC) {
   HDC dc = new (std::nothrow) HDC__{};
   if (dc == nullptr) return nullptr;
   dc->memory = true;
-  dc->stockBitmap = HBITMAP__{GdiKind::Bitmap, 1, 1, &dc->stockPixel, sizeof dc->stockPixel, true};
+  dc->stockBitmap = HBITMAP__{GdiKind::Bitmap, 1, 1, dc->stockBits, sizeof dc->stockBits, true};
   ShowBitmap(dc, &dc->stockBitmap);
   return dc;
 }
@@ -71,17 +73,17 @@ HBITMAP CreateCompatibleBitmap(HDC, int width, int height) {
   if (width < 0 || height < 0) return nullptr;
   const std::size_t w = width == 0 ? 1 : static_cast<std::size_t>(width);
   const std::size_t h = height == 0 ? 1 : static_cast<std::size_t>(height);
-  if (w > kMaxBitmapBytes / 4 / h) return nullptr;
-  const std::size_t bytes = w * h * 4;
-  void* pixels = AllocateZeroedBlock(bytes);
-  if (pixels == nullptr) return nullptr;
+  if (w > kMaxBitmapPixels / h) return nullptr;
+  const std::size_t bytes = RasterBytes(w, h);
+  void* bits = AllocateZeroedBlock(bytes);
+  if (bits == nullptr) return nullptr;
   auto* bitmap = new (std::nothrow) HBITMAP__{GdiKind::Bitmap,
                                               static_cast<std::int32_t>(w),
                                               static_cast<std::int32_t>(h),
-                                              static_cast<std::uint32_t*>(pixels),
+                                              static_cast<std::uint8_t*>(bits),
                                               bytes,
                                               false};
-  if (bitmap == nullptr) FreeBlock(pixels, bytes);
+  if (bitmap == nullptr) FreeBlock(bits, bytes);
   return bitmap;
 }
 
@@ -119,7 +121,7 @@ BOOL DeleteObject(HGDIOBJ object) {
   if (bitmap->stock || bitmap->dc != nullptr) return FALSE;
   ReleaseReducedCopies(bitmap);
   ReleaseExactResult(bitmap);
-  FreeBlock(bitmap->pixels, bitmap->bytes);
+  FreeBlock(bitmap->bits, bitmap->bytes);
   delete bitmap;
   return TRUE;
 }
@@ -137,5 +139,5 @@ COLORREF GetPixel(HDC dc, int x, int y) {
   const std::size_t column = static_cast<std::uint32_t>(x);
   const std::size_t row = static_cast<std::uint32_t>(y);
   if (column >= dc->width || row >= dc->height) return CLR_INVALID;
-  return dc->pixels[row * dc->width + column];
+  return PixelAt(dc->bits + row * dc->width * kBytesPerPixel, column);
 }

@@ -4,11 +4,13 @@
 // being resized from the copies reduced_copies.cpp keeps.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <utility>
 #include <vector>
 
 #include "../../win32.h"
+#include "raster_pixels.h"
 #include "reduce/area_average.h"
 #include "reduce/exact_reduction.h"
 #include "reduce/reduced_copies.h"
@@ -57,14 +59,17 @@ void StretchByRepeating(HDC destination, Span columns, Span rows, const std::vec
   for (std::int64_t d = rows.first; d < rows.last; ++d) {
     const std::int32_t sourceRow = sy[static_cast<std::size_t>(d - rows.first)];
     if (sourceRow < 0) continue;
-    std::uint32_t* out = destination->pixels + static_cast<std::size_t>(d) * destination->width +
-                         static_cast<std::size_t>(columns.first);
-    const std::uint32_t* row = source->pixels + static_cast<std::size_t>(sourceRow) * source->width;
+    std::uint8_t* out = destination->bits + (static_cast<std::size_t>(d) * destination->width +
+                                             static_cast<std::size_t>(columns.first)) *
+                                                kBytesPerPixel;
+    const std::uint8_t* row =
+        source->bits + static_cast<std::size_t>(sourceRow) * source->width * kBytesPerPixel;
     if (allColumnsInside) {
-      for (std::size_t i = 0; i < count; ++i) out[i] = row[sx[i]];
+      for (std::size_t i = 0; i < count; ++i)
+        std::memcpy(out + i * kBytesPerPixel, row + sx[i] * kBytesPerPixel, kBytesPerPixel);
     } else {
       for (std::size_t i = 0; i < count; ++i) {
-        if (sx[i] >= 0) out[i] = row[sx[i]];
+        if (sx[i] >= 0) std::memcpy(out + i * kBytesPerPixel, row + sx[i] * kBytesPerPixel, kBytesPerPixel);
       }
     }
   }
@@ -86,12 +91,21 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
   const Span columns = Clip(left, right, dc->width);
   const Span rows = Clip(top, bottom, dc->height);
   if (columns.first == columns.last) return TRUE;
+  // One row of the fill and one of the outline, copied onto every row.
+  const auto width = static_cast<std::size_t>(columns.last - columns.first);
+  std::vector<std::uint8_t> inside(width * kBytesPerPixel), edge(width * kBytesPerPixel);
+  for (std::size_t x = 0; x < width; ++x) {
+    PutPixel(inside.data(), x, fill);
+    PutPixel(edge.data(), x, kBlack);
+  }
+  if (columns.first == left) PutPixel(inside.data(), 0, kBlack);
+  if (columns.last - 1 == lastX) PutPixel(inside.data(), width - 1, kBlack);
   for (std::int64_t y = rows.first; y < rows.last; ++y) {
-    std::uint32_t* row = dc->pixels + static_cast<std::size_t>(y) * dc->width;
-    const bool edgeRow = y == top || y == lastY;
-    std::fill(row + columns.first, row + columns.last, edgeRow ? kBlack : fill);
-    if (columns.first == left) row[columns.first] = kBlack;
-    if (columns.last - 1 == lastX) row[lastX] = kBlack;
+    const std::vector<std::uint8_t>& pattern = y == top || y == lastY ? edge : inside;
+    std::memcpy(
+        dc->bits + (static_cast<std::size_t>(y) * dc->width + static_cast<std::size_t>(columns.first)) *
+                       kBytesPerPixel,
+        pattern.data(), pattern.size());
   }
   return TRUE;
 }
@@ -109,11 +123,10 @@ BOOL StretchBlt(HDC destination, int x, int y, int width, int height, HDC source
                               columns.last, rows.first, rows.last, sourceX, sourceY, sourceWidth,
                               sourceHeight};
     const HBITMAP bitmap = source->bitmap;
-    const bool large = bitmap != nullptr && bitmap->pixels == source->pixels &&
-                       source->width * source->height > kMostPixelsRead;
+    const bool large =
+        bitmap != nullptr && bitmap->bits == source->bits && source->width * source->height > kMostPixelsRead;
     if (!large) {
-      StretchByArea(stretch,
-                    {source->pixels, source->width, source->height, 0, source->width, source->height});
+      StretchByArea(stretch, OwnRaster(source));
     } else if (destination->quick && HasExactResult(*bitmap)) {
       const LevelRaster copy = ReductionSource(source, sourceWidth, sourceHeight, width, height);
       if (copy.level > 0) destination->approximated = true;

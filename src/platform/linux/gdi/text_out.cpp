@@ -4,29 +4,36 @@
 #include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>
 
+#include <map>
 #include <string>
 
 #include "../../win32.h"
 #include "code_page.h"
 #include "fallback_font.h"
+#include "raster_pixels.h"
 
 namespace {
 
-// The stock font's size in pixels: the height of a full-width character.
+// The stock font's size in pixels at 96 dots per inch: the height of a
+// full-width character.
 constexpr int kStockFontPixels = 16;
+
+int StockFontPixels(int dpi) {
+  if (dpi <= 0) return kStockFontPixels;
+  return (kStockFontPixels * dpi + 48) / 96;
+}
 
 // The file of the first font that fontconfig has for these families, in this
 // order, falling back to the font it prefers for Japanese: on a machine
 // without a Japanese font, whatever font it has.
-std::string JapaneseFontFile() {
-  if (FcInit() == FcFalse) return {};
+std::string FontFileIn(FcConfig* config) {
   for (const char* wanted : {"IPAPGothic", "IPAGothic", ":lang=ja"}) {
     FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(wanted));
     if (pattern == nullptr) continue;
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPattern* match = FcFontMatch(config, pattern, &result);
     FcPatternDestroy(pattern);
     if (match == nullptr) continue;
     // fontconfig falls back to another font when the family is missing; a
@@ -47,6 +54,19 @@ std::string JapaneseFontFile() {
   return {};
 }
 
+// Looked up in a configuration of our own, given back once the file is known
+// (the font is read from its file). The process's default configuration is
+// not ours to tear down: other libraries draw text through it, such as
+// libdecor's title bar on Wayland, and fontconfig aborts when it is freed
+// under them.
+std::string JapaneseFontFile() {
+  FcConfig* config = FcInitLoadConfigAndFonts();
+  if (config == nullptr) return {};
+  std::string file = FontFileIn(config);
+  FcConfigDestroy(config);
+  return file;
+}
+
 // The fonts the stock font draws with: the one fontconfig found, which may be
 // missing or, on a machine with only Latin fonts, any font at all; and the
 // embedded subset, which has the glyphs of the texts the viewer draws.
@@ -55,14 +75,15 @@ struct StockFonts {
   TTF_Font* embedded = nullptr;
 };
 
-StockFonts OpenStockFonts() {
+// The stock fonts at a size in pixels, opened once for each size asked for
+// (one for each density the windows have been on).
+StockFonts OpenStockFonts(int pixels) {
   if (TTF_WasInit() == 0 && TTF_Init() != 0) return {};
-  const std::string file = JapaneseFontFile();
-  FcFini();  // fontconfig has done its part: the font is read from its file
+  static const std::string file = JapaneseFontFile();
   StockFonts fonts;
-  if (!file.empty()) fonts.found = TTF_OpenFont(file.c_str(), kStockFontPixels);
+  if (!file.empty()) fonts.found = TTF_OpenFont(file.c_str(), pixels);
   SDL_RWops* bytes = SDL_RWFromConstMem(kFallbackFont, static_cast<int>(kFallbackFontSize));
-  if (bytes != nullptr) fonts.embedded = TTF_OpenFontRW(bytes, 1, kStockFontPixels);
+  if (bytes != nullptr) fonts.embedded = TTF_OpenFontRW(bytes, 1, pixels);
   return fonts;
 }
 
@@ -85,8 +106,11 @@ bool HasEveryGlyph(TTF_Font* font, const std::string& utf8) {
 
 // The first font that draws every character of the text, rather than boxes;
 // when none does, the found font, whose boxes at least show where text is.
-TTF_Font* FontFor(const std::string& utf8) {
-  static const StockFonts fonts = OpenStockFonts();
+TTF_Font* FontFor(const std::string& utf8, int pixels) {
+  static std::map<int, StockFonts>& opened = *new std::map<int, StockFonts>;
+  auto found = opened.find(pixels);
+  if (found == opened.end()) found = opened.emplace(pixels, OpenStockFonts(pixels)).first;
+  const StockFonts& fonts = found->second;
   if (HasEveryGlyph(fonts.found, utf8)) return fonts.found;
   if (HasEveryGlyph(fonts.embedded, utf8)) return fonts.embedded;
   return fonts.found != nullptr ? fonts.found : fonts.embedded;
@@ -99,7 +123,7 @@ BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
   if (length == 0) return TRUE;
   dc->written = true;
   const std::string utf8 = Utf8FromCp932(std::string_view(text, static_cast<std::size_t>(length)));
-  TTF_Font* font = FontFor(utf8);
+  TTF_Font* font = FontFor(utf8, StockFontPixels(dc->dpi));
   if (font == nullptr) return FALSE;
   SDL_Surface* rendered =
       TTF_RenderUTF8_Shaded(font, utf8.c_str(), SDL_Color{0, 0, 0, 255}, SDL_Color{255, 255, 255, 255});
@@ -110,12 +134,12 @@ BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
     const long long targetY = static_cast<long long>(y) + row;
     if (targetY < 0 || targetY >= static_cast<long long>(dc->height)) continue;
     const auto* source = static_cast<const Uint8*>(rendered->pixels) + row * rendered->pitch;
-    std::uint32_t* target = dc->pixels + static_cast<std::size_t>(targetY) * dc->width;
+    std::uint8_t* target = dc->bits + static_cast<std::size_t>(targetY) * dc->width * kBytesPerPixel;
     for (int column = 0; column < rendered->w; ++column) {
       const long long targetX = static_cast<long long>(x) + column;
       if (targetX < 0 || targetX >= static_cast<long long>(dc->width)) continue;
       const SDL_Color colour = palette[source[column]];
-      target[targetX] = RGB(colour.r, colour.g, colour.b);
+      PutPixel(target, static_cast<std::size_t>(targetX), RGB(colour.r, colour.g, colour.b));
     }
   }
   SDL_FreeSurface(rendered);

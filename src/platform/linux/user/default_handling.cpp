@@ -2,6 +2,7 @@
 // the dialog procedure leaves alone, the dialog's keyboard, and the caption.
 #include <algorithm>
 
+#include "../gdi/raster_pixels.h"
 #include "icons.h"
 #include "layer_messages.h"
 #include "window_manager.h"
@@ -23,7 +24,7 @@ LRESULT DefaultHandling(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ERASEBKGND: {
       HDC dc = reinterpret_cast<HDC>(wParam);
       if (dc == nullptr) return 0;
-      std::fill(dc->pixels, dc->pixels + dc->width * dc->height, kDialogFace);
+      FillPixels(dc->bits, dc->width * dc->height, kDialogFace);
       return 1;
     }
     case WM_SETTEXT:

@@ -3,6 +3,7 @@
 #include "../../memory.h"
 #include "../gdi/code_page.h"
 #include "dialog_template.h"
+#include "display_scale.h"
 #include "framebuffer.h"
 #include "layer_messages.h"
 #include "paint_cycle.h"
@@ -23,7 +24,9 @@ int MulDiv(int number, int numerator, int denominator) {
 // takes drops only if the template accepts files.
 SDL_Window* CreateSdlWindow(const DialogTemplate& dialog, const std::string& title) {
   const DialogUnits units = DialogUnitsForFont((dialog.style & DS_SETFONT) != 0 ? dialog.pointSize : 0);
-  Uint32 flags = SDL_WINDOW_HIDDEN;
+  // Where the compositor scales windows (Wayland), the surface has the
+  // output's device pixels, and the window its size in points.
+  Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
   if ((dialog.style & WS_THICKFRAME) != 0) flags |= SDL_WINDOW_RESIZABLE;
   if ((dialog.style & WS_CAPTION) != WS_CAPTION) flags |= SDL_WINDOW_BORDERLESS;
   const int accept = (dialog.exStyle & WS_EX_ACCEPTFILES) != 0 ? SDL_ENABLE : SDL_DISABLE;
@@ -48,9 +51,11 @@ HWND CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND, DLGPROC p
   window->text = Cp932FromUtf16(dialog.title);
   window->sdl = CreateSdlWindow(dialog, window->text);
   if (window->sdl == nullptr) {
+    CannotShowWindow(std::string("cannot make the window: ") + SDL_GetError());
     delete window;
     return nullptr;
   }
+  ScaleNewWindow(window);
   window->sdlId = SDL_GetWindowID(window->sdl);
   window->procedure = procedure;
   window->instance = instance;

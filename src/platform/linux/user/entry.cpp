@@ -19,5 +19,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "rastelle: cannot open a display (%s)\n", NoDisplayReason().c_str());
     return 1;
   }
+  // A window that could not be made or shown ended the loop, likewise.
+  if (!CannotShowReason().empty()) {
+    std::fprintf(stderr, "rastelle: cannot show the window (%s)\n", CannotShowReason().c_str());
+    return 1;
+  }
   return exitCode;
 }

@@ -4,6 +4,7 @@
 #include "events.h"
 
 #include "drop.h"
+#include "framebuffer.h"
 #include "layer_messages.h"
 #include "message_queue.h"
 #include "paint_cycle.h"
@@ -67,6 +68,12 @@ void TranslateWindowEvent(const SDL_WindowEvent& event) {
     case SDL_WINDOWEVENT_EXPOSED:
       MarkForRepaint(window);
       break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+      // The frame shows whether the window is active; where the toolkit draws
+      // it, it reaches the screen with the window's next present.
+      PresentFrameAgain(window);
+      break;
     default:
       break;
   }
@@ -128,6 +135,13 @@ void Translate(const SDL_Event& event) {
       return;
     case SDL_DROPCOMPLETE:
       if (pendingDrop != nullptr) FinishDrop();
+      return;
+    case SDL_QUIT:
+      // SDL asks to quit after a last window's close box, which WM_CLOSE
+      // handles, and when the window system has gone, which ends the viewer.
+      for (HWND window : RegisteredWindows()) {
+        if (IsLive(window)) CheckWindowSystem(window);
+      }
       return;
     default:
       return;

@@ -4,15 +4,18 @@
 #include "paint_cycle.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "../../memory.h"
+#include "../gdi/raster_pixels.h"
+#include "display_scale.h"
 #include "framebuffer.h"
 #include "window_record.h"
 
 namespace {
 
-std::size_t ClientPixels(int width, int height) {
-  return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+std::size_t ClientBytes(int width, int height) {
+  return RasterBytes(static_cast<std::size_t>(width), static_cast<std::size_t>(height));
 }
 
 // How long a window's size must stay the same before its paints are exact
@@ -31,17 +34,17 @@ void FollowClientSize(HWND window) {
   SDL_GetWindowSizeInPixels(window->sdl, &width, &height);
   if (width == window->clientWidth && height == window->clientHeight) return;
   ReleaseClientRaster(window);
-  auto* raster = static_cast<std::uint32_t*>(AllocateBlock(ClientPixels(width, height) * 4));
-  ReleaseKeptBlocks();            // the old raster served the new one if it could
-  if (raster == nullptr) return;  // no client area to draw on until the next size
-  std::fill_n(raster, ClientPixels(width, height), 0x00FFFFFF);
+  auto* raster = static_cast<std::uint8_t*>(AllocateBlock(ClientBytes(width, height)));
+  ReleaseKeptBlocks();                                    // the old raster served the new one if it could
+  if (raster == nullptr) return;                          // no client area to draw on until the next size
+  std::memset(raster, 0xFF, ClientBytes(width, height));  // white
   window->client = raster;
   window->clientWidth = width;
   window->clientHeight = height;
 }
 
 void ReleaseClientRaster(HWND window) {
-  FreeBlock(window->client, ClientPixels(window->clientWidth, window->clientHeight) * 4);
+  FreeBlock(window->client, ClientBytes(window->clientWidth, window->clientHeight));
   window->client = nullptr;
   window->clientWidth = window->clientHeight = 0;
 }
@@ -78,7 +81,7 @@ int MsUntilStill() {
 ClientArea ClientAreaOf(HWND window) {
   if (!IsLive(window)) return {};
   return {window->client, static_cast<std::size_t>(window->clientWidth),
-          static_cast<std::size_t>(window->clientHeight), Resizing(*window)};
+          static_cast<std::size_t>(window->clientHeight), WindowDpi(window), Resizing(*window)};
 }
 
 BOOL InvalidateRect(HWND window, const RECT*, BOOL erase) {

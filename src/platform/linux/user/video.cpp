@@ -13,6 +13,11 @@
 namespace {
 
 std::string& noDisplay = *new std::string;
+std::string& cannotShow = *new std::string;
+
+// The desktop entry's id, which Wayland compositors take the window's app id
+// for, to find the entry's name and icon. On X11 the class stays as it was.
+constexpr const char* kDesktopId = "io.github.rastelle.Rastelle";
 
 // SDL says nothing when it falls back to drawing off screen; what the
 // environment names is what the user can mend.
@@ -38,6 +43,9 @@ bool StartVideo() {
   // an accelerated window surface would run a software renderer behind it,
   // which costs memory and time on every present and gains nothing here.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // SDL reads the app id from the environment when its video starts; one the
+  // user set stays.
+  setenv("SDL_VIDEO_WAYLAND_WMCLASS", kDesktopId, 0);
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     noDisplay = SDL_GetError();
     if (noDisplay.empty()) noDisplay = WhyNoDisplay();
@@ -56,3 +64,11 @@ bool StartVideo() {
 }
 
 const std::string& NoDisplayReason() { return noDisplay; }
+
+void CannotShowWindow(const std::string& reason) {
+  if (!cannotShow.empty()) return;
+  cannotShow = reason.empty() ? "no reason given" : reason;
+  PostQuitMessage(1);
+}
+
+const std::string& CannotShowReason() { return cannotShow; }

@@ -20,11 +20,15 @@ struct HWND__ {
   std::string text;  // the caption, code page 932 bytes
   HICON smallIcon = nullptr;
   HICON bigIcon = nullptr;
-  // The client area: its size and its raster of COLORREFs, top row first,
+  // The client area: its size and its raster (3 bytes a pixel, top row first),
   // a block of the memory module.
   int clientWidth = 0;
   int clientHeight = 0;
-  std::uint32_t* client = nullptr;
+  std::uint8_t* client = nullptr;
+  // The screen's density (display_scale.h): the dots per inch the window was
+  // made for, or, when the toolkit scales its surface, none of our own.
+  int dpi = 96;
+  bool scaledByToolkit = false;
   // While its size changes, the window's paints may show a large picture
   // reduced through a copy; it paints again once the size is still.
   Uint32 resizedAt = 0;           // SDL's ticks at the last size change

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "../gdi/raster_pixels.h"
 #include "window_record.h"
 
 namespace {
@@ -26,7 +27,7 @@ namespace {
 enum class SegmentState { untried, ready, unavailable };
 
 // How the window's pixels hold a colour, 8 bits each in 32 bits, against the
-// client raster's COLORREF 0x00BBGGRR.
+// COLORREF 0x00BBGGRR of the client raster's pixels.
 enum class PixelOrder { unsupported, swapRedBlue, sameAsRaster };
 
 struct Segment {
@@ -154,12 +155,13 @@ bool Aim(HWND window, Display* display, ::Window xwindow) {
 }
 
 template <bool kSwapRedBlue>
-void ConvertRows(const std::uint32_t* source, int width, int height, char* rows, int pitch) {
+void ConvertRows(const std::uint8_t* source, int width, int height, char* rows, int pitch) {
   for (int y = 0; y < height; ++y) {
-    const std::uint32_t* from = source + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+    const std::uint8_t* from =
+        source + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * kBytesPerPixel;
     auto* to = reinterpret_cast<std::uint32_t*>(rows + static_cast<std::ptrdiff_t>(y) * pitch);
     for (int x = 0; x < width; ++x) {
-      const std::uint32_t colour = from[x];
+      const std::uint32_t colour = PixelAt(from, static_cast<std::size_t>(x));
       to[x] = kSwapRedBlue ? (colour & 0x00FF00) | (colour & 0xFF) << 16 | (colour >> 16 & 0xFF) : colour;
     }
   }

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <vector>
 
+#include "../raster_pixels.h"
 #include "area_taps.h"
 
 #ifdef __SSE2__
@@ -26,14 +27,14 @@ constexpr std::size_t kMaxRowsPerSum = 2048;
 constexpr std::size_t kColumnBlock = 4096;
 
 #ifdef __SSE2__
-// Adds rows a and b at columns x to x + 3, times the weights in the low and
-// high halves of each word of w, to the four columns' sums.
-inline void AddPairAt(const std::uint32_t* a, const std::uint32_t* b, __m128i w, std::size_t x,
+// Adds bytes 4x to 4x + 15 of rows a and b, times the weights in the low and
+// high halves of each word of w, to those bytes' sums.
+inline void AddPairAt(const std::uint8_t* a, const std::uint8_t* b, __m128i w, std::size_t x,
                       __m128i sums[4]) {
   const __m128i zero = _mm_setzero_si128();
-  const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + x));
-  const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + x));
-  const __m128i low = _mm_unpacklo_epi8(p, q);  // columns x and x + 1, the two rows interleaved
+  const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 4 * x));
+  const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 4 * x));
+  const __m128i low = _mm_unpacklo_epi8(p, q);  // bytes 4x to 4x + 7, the two rows interleaved
   const __m128i high = _mm_unpackhi_epi8(p, q);
   sums[0] = _mm_add_epi32(sums[0], _mm_madd_epi16(_mm_unpacklo_epi8(low, zero), w));
   sums[1] = _mm_add_epi32(sums[1], _mm_madd_epi16(_mm_unpackhi_epi8(low, zero), w));
@@ -46,12 +47,12 @@ inline void StoreFour(const __m128i sums[4], std::int32_t* out) {
 }
 
 // SumRows for kPairs pairs of rows, which stay in registers; returns the
-// columns done (all but fewer than four).
+// words done (all but fewer than four).
 template <std::size_t kPairs>
-std::size_t SumRowPairs(const std::uint32_t* const* rows, const std::int32_t* pairs, std::size_t columns,
+std::size_t SumRowPairs(const std::uint8_t* const* rows, const std::int32_t* pairs, std::size_t columns,
                         std::int32_t* sums) {
-  const std::uint32_t* a[kPairs];
-  const std::uint32_t* b[kPairs];
+  const std::uint8_t* a[kPairs];
+  const std::uint8_t* b[kPairs];
   __m128i w[kPairs];
   for (std::size_t i = 0; i < kPairs; ++i)
     a[i] = rows[2 * i], b[i] = rows[2 * i + 1], w[i] = _mm_set1_epi32(pairs[i]);
@@ -64,7 +65,7 @@ std::size_t SumRowPairs(const std::uint32_t* const* rows, const std::int32_t* pa
   return x;
 }
 
-std::size_t SumManyRows(const std::uint32_t* const* rows, const std::int32_t* pairs, std::size_t count,
+std::size_t SumManyRows(const std::uint8_t* const* rows, const std::int32_t* pairs, std::size_t count,
                         std::size_t columns, std::int32_t* sums) {
   std::size_t x = 0;
   for (; x + 4 <= columns; x += 4) {
@@ -77,45 +78,50 @@ std::size_t SumManyRows(const std::uint32_t* const* rows, const std::int32_t* pa
 }
 #endif
 
-// Per column of [0, columns), the four channel sums of rows[i][x] x
-// weights[i] over i in [0, count). pairs holds weights 2i and 2i + 1 as the
-// low and high halves of one word; for an odd count rows[count] repeats the
-// last row and its weight is 0.
-void SumRows(const std::uint32_t* const* rows, const std::int32_t* pairs, std::size_t count,
-             std::size_t columns, std::int32_t* sums) {
+// Per byte of the rows' first `words` 4-byte words, the sum of rows[i]'s
+// byte x weights[i] over i in [0, count): for a row of 4-byte pixels the four
+// channel sums of each column, for one of 3-byte pixels the three of each
+// column one after another. pairs holds weights 2i and 2i + 1 as the low and
+// high halves of one word; for an odd count rows[count] repeats the last row
+// and its weight is 0.
+void SumRows(const std::uint8_t* const* rows, const std::int32_t* pairs, std::size_t count, std::size_t words,
+             std::int32_t* sums) {
   std::size_t x = 0;
 #ifdef __SSE2__
   if (count <= 2) {
-    x = SumRowPairs<1>(rows, pairs, columns, sums);
+    x = SumRowPairs<1>(rows, pairs, words, sums);
   } else if (count <= 4) {
-    x = SumRowPairs<2>(rows, pairs, columns, sums);
+    x = SumRowPairs<2>(rows, pairs, words, sums);
   } else {
-    x = SumManyRows(rows, pairs, count, columns, sums);
+    x = SumManyRows(rows, pairs, count, words, sums);
   }
 #endif
-  for (; x < columns; ++x) {
+  for (; x < words; ++x) {
     std::int32_t s[4] = {0, 0, 0, 0};
     for (std::size_t i = 0; i < count; ++i) {
       const std::int32_t w = static_cast<std::int16_t>(pairs[i / 2] >> (i % 2 * 16));
-      for (int c = 0; c < 4; ++c) s[c] += static_cast<std::int32_t>(rows[i][x] >> (8 * c) & 0xFF) * w;
+      for (std::size_t c = 0; c < 4; ++c) s[c] += static_cast<std::int32_t>(rows[i][4 * x + c]) * w;
     }
     std::copy(s, s + 4, sums + 4 * x);
   }
 }
 
-// Adds the sums of n source columns, each times its weight, to a destination
-// pixel's four channel totals.
-inline void AddColumns(const std::int32_t* sums, const float* weights, std::size_t n, float* totals) {
+// Adds the sums of n source columns, stride apart (a column's channels one
+// after another; the sums read past a 3-byte column's are not used), each
+// times its weight, to a destination pixel's four channel totals.
+inline void AddColumns(const std::int32_t* sums, std::size_t stride, const float* weights, std::size_t n,
+                       float* totals) {
 #ifdef __SSE2__
   __m128 total = _mm_loadu_ps(totals);
   for (std::size_t i = 0; i < n; ++i) {
-    const __m128 column = _mm_cvtepi32_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + 4 * i)));
+    const __m128 column =
+        _mm_cvtepi32_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + stride * i)));
     total = _mm_add_ps(total, _mm_mul_ps(column, _mm_set1_ps(weights[i])));
   }
   _mm_storeu_ps(totals, total);
 #else
   for (std::size_t i = 0; i < n; ++i) {
-    for (int c = 0; c < 4; ++c) totals[c] += static_cast<float>(sums[4 * i + c]) * weights[i];
+    for (std::size_t c = 0; c < 3; ++c) totals[c] += static_cast<float>(sums[stride * i + c]) * weights[i];
   }
 #endif
 }
@@ -144,7 +150,7 @@ struct Work {
   const Taps& rows;
   std::vector<float> columnWeights;  // the columns' weights over their totals
   std::vector<std::int32_t> sums, pairs;
-  std::vector<const std::uint32_t*> rowPointers;
+  std::vector<const std::uint8_t*> rowPointers;
   std::vector<std::size_t> ends;  // where each destination column's run ends
   std::vector<float> totals;      // four per destination column
 };
@@ -154,15 +160,15 @@ struct Work {
 void AddBlock(Work& work, std::size_t block, std::size_t width, std::size_t firstRow, std::size_t count,
               std::size_t firstWeight) {
   const LevelRaster& source = work.source;
-  for (std::size_t i = 0; i < count; ++i)
-    work.rowPointers[i] = source.pixels + (firstRow + i) * source.width + block;
+  const std::size_t stride = source.pixelBytes;
+  for (std::size_t i = 0; i < count; ++i) work.rowPointers[i] = source.Row(firstRow + i) + block * stride;
   work.rowPointers[count] = work.rowPointers[count - 1];
   for (std::size_t i = 0; i < count; i += 2) {
     const auto low = static_cast<std::uint16_t>(work.rows.weights[firstWeight + i]);
     const auto high = i + 1 < count ? static_cast<std::uint16_t>(work.rows.weights[firstWeight + i + 1]) : 0;
     work.pairs[i / 2] = static_cast<std::int32_t>(low | static_cast<std::uint32_t>(high) << 16);
   }
-  SumRows(work.rowPointers.data(), work.pairs.data(), count, width, work.sums.data());
+  SumRows(work.rowPointers.data(), work.pairs.data(), count, (width * stride + 3) / 4, work.sums.data());
   // The destination columns whose runs meet the block: runs only move right.
   const Taps& columns = work.columns;
   const auto begin =
@@ -175,8 +181,8 @@ void AddBlock(Work& work, std::size_t block, std::size_t width, std::size_t firs
     const std::size_t from = std::max(first, block);
     const std::size_t to = std::min(work.ends[k], block + width);
     if (from >= to) continue;
-    AddColumns(&work.sums[4 * (from - block)], &work.columnWeights[columns.offset[k] + (from - first)],
-               to - from, &work.totals[4 * k]);
+    AddColumns(&work.sums[stride * (from - block)], stride,
+               &work.columnWeights[columns.offset[k] + (from - first)], to - from, &work.totals[4 * k]);
   }
 }
 
@@ -195,13 +201,10 @@ void StretchRow(Work& work, std::size_t r, std::size_t columnStart, std::size_t 
     }
   }
   const AreaStretch& s = work.stretch;
-  std::uint32_t* out =
-      s.destination->pixels +
-      static_cast<std::size_t>(s.firstRow + static_cast<std::int64_t>(r)) * s.destination->width +
-      static_cast<std::size_t>(s.firstColumn);
+  std::uint8_t* out = DestinationRow(s, static_cast<std::int64_t>(r));
   const float scale = 1.0f / static_cast<float>(rows.total[r]);
   for (std::size_t k = 0; k < work.columns.first.size(); ++k) {
-    if (work.columns.count[k] != 0) out[k] = Pack(&work.totals[4 * k], scale);
+    if (work.columns.count[k] != 0) PutPixel(out, k, Pack(&work.totals[4 * k], scale));
   }
 }
 

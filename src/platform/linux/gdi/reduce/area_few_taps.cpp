@@ -10,10 +10,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "../raster_pixels.h"
 #include "area_taps.h"
 
 #ifdef __SSE2__
-#include <emmintrin.h>
 
 namespace {
 
@@ -44,20 +44,21 @@ void Normalise(const Taps& taps, std::size_t position, std::uint32_t sum, std::u
     out[i] = static_cast<std::uint16_t>(std::min<std::int64_t>(scaled[i], most));
 }
 
-// Per source column of [0, width): four 16-bit channel sums of the rows,
-// each 256 times the channel times the row's weight (out of 65536), the
-// high half of the product kept.
+// Per byte of the rows' first `words` 4-byte words (a channel of a column:
+// four a column for 4-byte pixels, three for 3-byte ones): a 16-bit sum, 256
+// times the byte times the row's weight (out of 65536), the high half of the
+// product kept.
 template <std::size_t kRows>
-void SumRows(const std::uint32_t* const* rows, const std::uint16_t* weights, std::size_t width,
+void SumRows(const std::uint8_t* const* rows, const std::uint16_t* weights, std::size_t words,
              std::uint16_t* sums) {
   const __m128i zero = _mm_setzero_si128();
   __m128i w[kRows];
   for (std::size_t i = 0; i < kRows; ++i) w[i] = _mm_set1_epi16(static_cast<short>(weights[i]));
   std::size_t x = 0;
-  for (; x + 4 <= width; x += 4) {
+  for (; x + 4 <= words; x += 4) {
     __m128i low = zero, high = zero;
     for (std::size_t i = 0; i < kRows; ++i) {
-      const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[i] + x));
+      const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[i] + 4 * x));
       if (kRows == 1) {  // the one row weighs all: taken as it is
         low = _mm_unpacklo_epi8(zero, pixels);
         high = _mm_unpackhi_epi8(zero, pixels);
@@ -69,19 +70,19 @@ void SumRows(const std::uint32_t* const* rows, const std::uint16_t* weights, std
     _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 4 * x), low);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 4 * x + 8), high);
   }
-  for (; x < width; ++x) {
-    for (int c = 0; c < 4; ++c) {
+  for (; x < words; ++x) {
+    for (std::size_t c = 0; c < 4; ++c) {
       std::uint32_t sum = 0;
       for (std::size_t i = 0; i < kRows; ++i) {
-        const std::uint32_t channel = (rows[i][x] >> (8 * c) & 0xFF) << 8;
+        const std::uint32_t channel = std::uint32_t{rows[i][4 * x + c]} << 8;
         sum += kRows == 1 ? channel : channel * weights[i] >> 16;
       }
-      sums[4 * x + static_cast<std::size_t>(c)] = static_cast<std::uint16_t>(sum);
+      sums[4 * x + c] = static_cast<std::uint16_t>(sum);
     }
   }
 }
 
-using SumRowsFunction = void (*)(const std::uint32_t* const*, const std::uint16_t*, std::size_t,
+using SumRowsFunction = void (*)(const std::uint8_t* const*, const std::uint16_t*, std::size_t,
                                  std::uint16_t*);
 constexpr SumRowsFunction kSumRows[kMostTaps] = {SumRows<1>, SumRows<2>, SumRows<3>, SumRows<4>};
 
@@ -93,7 +94,7 @@ struct Pairs {
   std::vector<std::uint16_t> weights;
 };
 
-Pairs MakePairs(const Taps& columns, std::size_t taps, std::size_t columnStart) {
+Pairs MakePairs(const Taps& columns, std::size_t taps, std::size_t columnStart, std::size_t stride) {
   Pairs pairs;
   const std::size_t count = columns.first.size();
   for (std::size_t k = 0; k < count; k += 2) {
@@ -104,7 +105,7 @@ Pairs MakePairs(const Taps& columns, std::size_t taps, std::size_t columnStart) 
       const auto length = static_cast<std::size_t>(columns.count[position]);
       const std::size_t first = static_cast<std::size_t>(columns.first[position]) - columnStart;
       for (std::size_t t = 0; t < taps; ++t)
-        pairs.starts.push_back(static_cast<std::uint32_t>(4 * (first + std::min(t, length - 1))));
+        pairs.starts.push_back(static_cast<std::uint32_t>(stride * (first + std::min(t, length - 1))));
     }
     for (std::size_t t = 0; t < taps; ++t) {
       pairs.weights.insert(pairs.weights.end(), 4, weights[0][t]);
@@ -115,7 +116,7 @@ Pairs MakePairs(const Taps& columns, std::size_t taps, std::size_t columnStart) 
 }
 
 template <std::size_t kTaps>
-void AverageColumns(const std::uint16_t* sums, const Pairs& pairs, std::size_t count, std::uint32_t* out) {
+void AverageColumns(const std::uint16_t* sums, const Pairs& pairs, std::size_t count, std::uint8_t* out) {
   // Half a step, and half a unit for each product's cut-off part.
   const __m128i half = _mm_set1_epi16(64 + kTaps / 2);
   const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
@@ -131,15 +132,13 @@ void AverageColumns(const std::uint16_t* sums, const Pairs& pairs, std::size_t c
     }
     const __m128i means = _mm_srli_epi16(_mm_add_epi16(total, half), 7);
     const __m128i packed = _mm_and_si128(_mm_packus_epi16(means, means), colour);
-    if (k + 1 < count) {
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), packed);
-    } else {
-      out[k] = static_cast<std::uint32_t>(_mm_cvtsi128_si32(packed));
-    }
+    PutPixel(out, k, static_cast<COLORREF>(_mm_cvtsi128_si32(packed)));
+    if (k + 1 < count)
+      PutPixel(out, k + 1, static_cast<COLORREF>(_mm_cvtsi128_si32(_mm_srli_si128(packed, 4))));
   }
 }
 
-using AverageFunction = void (*)(const std::uint16_t*, const Pairs&, std::size_t, std::uint32_t*);
+using AverageFunction = void (*)(const std::uint16_t*, const Pairs&, std::size_t, std::uint8_t*);
 constexpr AverageFunction kAverage[kMostTaps] = {AverageColumns<1>, AverageColumns<2>, AverageColumns<3>,
                                                  AverageColumns<4>};
 
@@ -157,23 +156,21 @@ bool StretchFewTaps(const AreaStretch& s, const LevelRaster& source, const Taps&
   if (std::find(columns.count.begin(), columns.count.end(), 0) != columns.count.end()) return false;
   const auto columnStart = static_cast<std::size_t>(columns.first.front());
   const auto width = static_cast<std::size_t>(columns.first.back() + columns.count.back()) - columnStart;
-  const Pairs pairs = MakePairs(columns, taps, columnStart);
-  std::vector<std::uint16_t> sums(4 * width);
+  const std::size_t stride = source.pixelBytes;
+  const Pairs pairs = MakePairs(columns, taps, columnStart, stride);
+  const std::size_t words = (width * stride + 3) / 4;
+  std::vector<std::uint16_t> sums(4 * words + 4);
   for (std::size_t r = 0; r < rows.first.size(); ++r) {
     const auto count = static_cast<std::size_t>(rows.count[r]);
     if (count == 0) continue;
-    const std::uint32_t* rowPointers[kMostTaps];
+    const std::uint8_t* rowPointers[kMostTaps];
     for (std::size_t i = 0; i < count; ++i)
-      rowPointers[i] =
-          source.pixels + (static_cast<std::size_t>(rows.first[r]) + i) * source.width + columnStart;
+      rowPointers[i] = source.Row(static_cast<std::size_t>(rows.first[r]) + i) + columnStart * stride;
     std::uint16_t weights[kMostTaps];
     Normalise(rows, r, 65536, 65535, weights);
-    kSumRows[count - 1](rowPointers, weights, width, sums.data());
-    std::uint32_t* out =
-        s.destination->pixels +
-        static_cast<std::size_t>(s.firstRow + static_cast<std::int64_t>(r)) * s.destination->width +
-        static_cast<std::size_t>(s.firstColumn);
-    kAverage[taps - 1](sums.data(), pairs, columns.first.size(), out);
+    kSumRows[count - 1](rowPointers, weights, words, sums.data());
+    kAverage[taps - 1](sums.data(), pairs, columns.first.size(),
+                       DestinationRow(s, static_cast<std::int64_t>(r)));
   }
   return true;
 }

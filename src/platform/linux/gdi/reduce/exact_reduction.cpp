@@ -6,19 +6,21 @@
 #include "exact_reduction.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <system_error>
 #include <thread>
 
 #include "../../../memory.h"
 #include "../bitmap_writes.h"
+#include "../raster_pixels.h"
 
 struct ExactResult {
   std::uint64_t writes;  // the bitmap's write count it was made at
   // The stretch it was made for, the destination's position taken out.
   std::int64_t width, height, columns, rows, firstColumn, firstRow;
   std::int64_t sourceX, sourceY, sourceWidth, sourceHeight;
-  std::uint32_t* pixels;  // columns x rows, the visible part of the destination
+  std::uint8_t* bits;  // columns x rows, the visible part of the destination
 };
 
 namespace {
@@ -46,12 +48,12 @@ bool SameGeometry(const ExactResult& a, const ExactResult& b) {
 }
 
 std::size_t Bytes(const ExactResult& result) {
-  return static_cast<std::size_t>(result.columns) * static_cast<std::size_t>(result.rows) * 4;
+  return RasterBytes(static_cast<std::size_t>(result.columns), static_cast<std::size_t>(result.rows));
 }
 
 void Free(ExactResult*& result) {
   if (result == nullptr) return;
-  FreeBlock(result->pixels, Bytes(*result));
+  FreeBlock(result->bits, Bytes(*result));
   delete result;
   result = nullptr;
 }
@@ -70,10 +72,10 @@ void ReduceRows(const AreaStretch& s, const LevelRaster& source, HDC out, std::i
 // can be started.
 void Reduce(const AreaStretch& s, HDC source, ExactResult& result) {
   HDC__ out{};
-  out.pixels = result.pixels;
+  out.bits = result.bits;
   out.width = static_cast<std::size_t>(result.columns);
   out.height = static_cast<std::size_t>(result.rows);
-  const LevelRaster whole{source->pixels, source->width, source->height, 0, source->width, source->height};
+  const LevelRaster whole = OwnRaster(source);
   const std::int64_t middle = result.rows / 2;
   std::thread other;
   if (middle > 0) {
@@ -88,13 +90,9 @@ void Reduce(const AreaStretch& s, HDC source, ExactResult& result) {
 }
 
 void CopyInto(const AreaStretch& s, const ExactResult& result) {
-  for (std::int64_t r = 0; r < result.rows; ++r) {
-    const std::uint32_t* from = result.pixels + static_cast<std::size_t>(r * result.columns);
-    std::uint32_t* to = s.destination->pixels +
-                        static_cast<std::size_t>(s.firstRow + r) * s.destination->width +
-                        static_cast<std::size_t>(s.firstColumn);
-    std::copy(from, from + result.columns, to);
-  }
+  const std::size_t rowBytes = static_cast<std::size_t>(result.columns) * kBytesPerPixel;
+  for (std::int64_t r = 0; r < result.rows; ++r)
+    std::memcpy(DestinationRow(s, r), result.bits + static_cast<std::size_t>(r) * rowBytes, rowBytes);
 }
 
 }  // namespace
@@ -109,15 +107,15 @@ void StretchExactly(const AreaStretch& s, HDC source) {
     return;
   }
   Free(kept);
-  wanted.pixels = static_cast<std::uint32_t*>(AllocateBlock(Bytes(wanted)));
-  if (wanted.pixels == nullptr) {  // nothing to keep it in: straight onto the destination
-    StretchByArea(s, {source->pixels, source->width, source->height, 0, source->width, source->height});
+  wanted.bits = static_cast<std::uint8_t*>(AllocateBlock(Bytes(wanted)));
+  if (wanted.bits == nullptr) {  // nothing to keep it in: straight onto the destination
+    StretchByArea(s, OwnRaster(source));
     return;
   }
   Reduce(s, source, wanted);
   CopyInto(s, wanted);
   kept = new (std::nothrow) ExactResult(wanted);
-  if (kept == nullptr) FreeBlock(wanted.pixels, Bytes(wanted));
+  if (kept == nullptr) FreeBlock(wanted.bits, Bytes(wanted));
 }
 
 bool HasExactResult(HBITMAP__& bitmap) {

@@ -15,6 +15,7 @@
 
 #include "../../../memory.h"
 #include "../bitmap_writes.h"
+#include "../raster_pixels.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ struct Copy {
 
 struct ReducedCopies {
   Copy levels[kMaxLevels + 1];  // levels[0] stays empty: level 0 is the bitmap
-  int limit = 0;                // levels 1 to this take at most a third of the bitmap
+  int limit = 0;                // levels 1 to this take at most CopiesBudget
   std::uint64_t madeAt = 0;     // the bitmap's write count when the copies were made
 };
 
@@ -53,6 +54,12 @@ std::uint32_t Extent(std::size_t size, int level, std::size_t index) {
   return static_cast<std::uint32_t>(std::min<std::size_t>(std::size_t{1} << level, size - (index << level)));
 }
 
+// All levels together take at most 4/3 of a byte for each of the bitmap's
+// pixels: a third of what the bitmap would take at 4 bytes a pixel.
+std::size_t CopiesBudget(const HBITMAP__& bitmap) {
+  return static_cast<std::size_t>(bitmap.width) * static_cast<std::size_t>(bitmap.height) * 4 / 3;
+}
+
 int Limit(const HBITMAP__& bitmap) {
   const auto width = static_cast<std::size_t>(bitmap.width);
   const auto height = static_cast<std::size_t>(bitmap.height);
@@ -60,7 +67,7 @@ int Limit(const HBITMAP__& bitmap) {
   int level = 0;
   while (level < kMaxLevels && (LevelSize(width, level) > 1 || LevelSize(height, level) > 1)) {
     total += LevelSize(width, level + 1) * LevelSize(height, level + 1) * 4;
-    if (total > bitmap.bytes / 3) break;
+    if (total > CopiesBudget(bitmap)) break;
     ++level;
   }
   return level;
@@ -151,9 +158,16 @@ struct Cascade {
   std::vector<std::uint32_t> scratch[kMaxLevels + 1];  // two rows of each level not kept
 };
 
+// A row of the level: of the bitmap itself as COLORREFs in scratch, the
+// copies' own.
 std::uint32_t* RowOf(Cascade& cascade, int level, std::size_t row) {
   const std::size_t width = LevelSize(static_cast<std::size_t>(cascade.bitmap.width), level);
-  if (level == 0) return cascade.bitmap.pixels + row * width;
+  if (level == 0) {
+    std::uint32_t* colours = cascade.scratch[0].data() + row % 2 * width;
+    const std::uint8_t* bits = cascade.bitmap.bits + row * width * kBytesPerPixel;
+    for (std::size_t x = 0; x < width; ++x) colours[x] = PixelAt(bits, x);
+    return colours;
+  }
   const Copy& copy = cascade.copies.levels[level];
   if (level == cascade.start || level == cascade.kept) return copy.pixels + row * width;
   return cascade.scratch[level].data() + row % 2 * width;
@@ -186,6 +200,7 @@ bool MakeLevel(const HBITMAP__& bitmap, ReducedCopies& copies, int level) {
   int start = level - 1;
   while (start > 0 && copies.levels[start].pixels == nullptr) --start;
   Cascade cascade{bitmap, copies, start, level, {}};
+  if (start == 0) cascade.scratch[0].resize(2 * static_cast<std::size_t>(bitmap.width));
   for (int between = start + 1; between < level; ++between)
     cascade.scratch[between].resize(2 * LevelSize(static_cast<std::size_t>(bitmap.width), between));
   const std::size_t rows = LevelSize(static_cast<std::size_t>(bitmap.height), start + 1);
@@ -233,9 +248,9 @@ const Copy* CopyAt(HBITMAP bitmap, int level) {
 
 LevelRaster ReductionSource(HDC source, std::int64_t sourceWidth, std::int64_t sourceHeight,
                             std::int64_t width, std::int64_t height) {
-  const LevelRaster own{source->pixels, source->width, source->height, 0, source->width, source->height};
+  const LevelRaster own = OwnRaster(source);
   HBITMAP bitmap = source->bitmap;
-  if (bitmap == nullptr || bitmap->pixels != source->pixels) return own;
+  if (bitmap == nullptr || bitmap->bits != source->bits) return own;
   // The finest level within the budget, but none with fewer pixels than
   // the destination along either axis.
   int level = 0;
@@ -246,8 +261,13 @@ LevelRaster ReductionSource(HDC source, std::int64_t sourceWidth, std::int64_t s
     ++coarsest;
   const Copy* copy = coarsest == 0 ? nullptr : CopyAt(bitmap, coarsest);
   if (copy == nullptr) return own;
-  return {copy->pixels,  copy->width,   copy->height, static_cast<int>(copy - bitmap->reduced->levels),
-          source->width, source->height};
+  return {reinterpret_cast<const std::uint8_t*>(copy->pixels),
+          copy->width,
+          copy->height,
+          static_cast<int>(copy - bitmap->reduced->levels),
+          source->width,
+          source->height,
+          4};
 }
 
 void ReleaseReducedCopies(HBITMAP bitmap) {
