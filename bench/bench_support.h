@@ -1,5 +1,6 @@
 // What the load benchmarks share: their images' names, choosing images and
-// loaders by parts of their names, medians, and the huge pages a process holds.
+// loaders by parts of their names, medians, the huge pages a process holds and
+// its peak resident memory.
 #pragma once
 
 #include <algorithm>
@@ -46,6 +47,22 @@ inline long AnonHugePagesKib() {
   long kib = 0;
   while (in >> key) {
     if (key == "AnonHugePages:") {
+      in >> kib;
+      return kib;
+    }
+    in.ignore(1 << 10, '\n');
+  }
+  return 0;
+}
+
+// Kibibytes of the process's peak resident memory (VmHWM): the most it held at
+// once, file pages it had mapped included.
+inline long PeakResidentKib() {
+  std::ifstream in("/proc/self/status");
+  std::string key;
+  long kib = 0;
+  while (in >> key) {
+    if (key == "VmHWM:") {
       in >> kib;
       return kib;
     }

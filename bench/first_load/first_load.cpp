@@ -80,6 +80,7 @@ struct Run {
   long faults = 0;             // minor page faults during the load
   long hugeMib = 0;            // anonymous memory in huge pages after the load
   unsigned bytesPerPixel = 0;  // of the decoded result
+  double peakMib = 0;          // the process's peak resident memory (VmHWM)
 };
 
 struct Outcome {
@@ -168,7 +169,7 @@ void LoadOnce(const Program& program, const Case& c, Outcome& outcome) {
   line >> word;
   if (word == "ok") {
     Run run;
-    line >> run.loadMs >> run.cpuMs >> run.faults >> run.hugeMib >> run.bytesPerPixel;
+    line >> run.loadMs >> run.cpuMs >> run.faults >> run.hugeMib >> run.bytesPerPixel >> run.peakMib;
     run.processMs = elapsed;
     outcome.runs.push_back(run);
   } else if (word == "cannot") {
@@ -226,18 +227,19 @@ void ReadThrough(const std::string& path) {
 }
 
 struct Figures {
-  double median = 0, worst = 0, process = 0, cpu = 0, faults = 0, huge = 0;
+  double median = 0, worst = 0, process = 0, cpu = 0, faults = 0, huge = 0, peak = 0, worstPeak = 0;
   unsigned bytesPerPixel = 0;
 };
 
 Figures FiguresOf(const std::vector<Run>& runs) {
-  std::vector<double> load, process, cpu, faults, huge;
+  std::vector<double> load, process, cpu, faults, huge, peak;
   for (const Run& run : runs) {
     load.push_back(run.loadMs);
     process.push_back(run.processMs);
     cpu.push_back(run.cpuMs);
     faults.push_back(static_cast<double>(run.faults));
     huge.push_back(static_cast<double>(run.hugeMib));
+    peak.push_back(run.peakMib);
   }
   return {Median(load),
           *std::max_element(load.begin(), load.end()),
@@ -245,6 +247,8 @@ Figures FiguresOf(const std::vector<Run>& runs) {
           Median(cpu),
           Median(faults),
           Median(huge),
+          Median(peak),
+          *std::max_element(peak.begin(), peak.end()),
           runs.front().bytesPerPixel};
 }
 
@@ -274,8 +278,9 @@ void PrintCase(const Case& c, const std::vector<Program>& programs, const std::v
     }
   }
 
-  std::printf("  %-*s %9s %9s %7s %7s %7s %7s %8s %8s %7s %5s %4s\n", nameWidth, "", "median ms", "worst ms",
-              "MP/s", "worst", "x peer", "worst", "process", "cpu ms", "faults", "THP", "B/px");
+  std::printf("  %-*s %9s %9s %7s %7s %7s %7s %8s %8s %7s %5s %4s %8s %6s\n", nameWidth, "", "median ms",
+              "worst ms", "MP/s", "worst", "x peer", "worst", "process", "cpu ms", "faults", "THP", "B/px",
+              "peak MiB", "worst");
   for (std::size_t i = 0; i < programs.size(); ++i) {
     const Program& program = programs[i];
     const Outcome& outcome = outcomes[i];
@@ -286,10 +291,10 @@ void PrintCase(const Case& c, const std::vector<Program>& programs, const std::v
     const Figures& f = figures[i];
     const double peerRatio = fastestPeer > 0 ? fastestPeer / f.median : 0;
     const double worstRatio = fastestPeer > 0 ? fastestPeer / f.worst : 0;
-    std::printf("  %-*s %9.1f %9.1f %7.1f %7.1f %6.2fx %6.2fx %8.1f %8.1f %7.0f %5.0f %4u\n", nameWidth,
-                program.name.c_str(), f.median, f.worst, megapixels / f.median * 1e3,
+    std::printf("  %-*s %9.1f %9.1f %7.1f %7.1f %6.2fx %6.2fx %8.1f %8.1f %7.0f %5.0f %4u %8.1f %6.1f\n",
+                nameWidth, program.name.c_str(), f.median, f.worst, megapixels / f.median * 1e3,
                 megapixels / f.worst * 1e3, peerRatio, worstRatio, f.process, f.cpu, f.faults, f.huge,
-                f.bytesPerPixel);
+                f.bytesPerPixel, f.peak, f.worstPeak);
     if (!outcome.problem.empty()) std::printf("  %-*s   but: %s\n", nameWidth, "", outcome.problem.c_str());
   }
   if (fastestPeer == 0) {
@@ -409,7 +414,9 @@ int main(int argc, char** argv) {
       "fastest peer's median time over this loader's median and over its worst run; process: median\n"
       "ms from spawn to exit; cpu ms, faults: processor time and minor page faults of the load;\n"
       "THP: MiB of anonymous huge pages after the load; B/px: bytes a pixel of the result takes\n"
-      "(SDL2 keeps palette images indexed, gdk-pixbuf drops the fourth byte where it can).\n"
+      "(SDL2 keeps palette images indexed, gdk-pixbuf drops the fourth byte where it can);\n"
+      "peak MiB, worst: the process's peak resident memory (VmHWM, file pages it mapped included),\n"
+      "median and largest.\n"
       "bound: the file read whole into fresh memory, then one write over a fresh surface of\n"
       "width x height x 4 bytes (both on ordinary pages); it decodes nothing.\n\n");
   std::fflush(stdout);

@@ -1,8 +1,9 @@
 // The frame every process of the first-load benchmark shares: one loader, one
 // file, one load. The child times the load alone, checks what it decoded and
-// writes one line for rastelle_first_load to read:
+// writes one line for rastelle_first_load to read (PEAK_MIB: the process's
+// peak resident memory, VmHWM, at its end):
 //
-//   ok LOAD_MS CPU_MS MINOR_FAULTS HUGE_MIB BYTES_PER_PIXEL
+//   ok LOAD_MS CPU_MS MINOR_FAULTS HUGE_MIB BYTES_PER_PIXEL PEAK_MIB
 //   cannot REASON        (the loader does not decode this layout)
 //   wrong REASON         (it decoded, but not the picture the encoder meant)
 //

@@ -1,6 +1,6 @@
 // The memory module: blocks on either side of the line between heap and
 // mappings, reused memory that must look fresh, blocks that grow in place, and
-// files mapped instead of read.
+// files mapped instead of read, whose pages leave behind their reader.
 #include "platform/memory.h"
 
 #include <fcntl.h>
@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,73 @@ TEST(Memory, MappedFilesChangedWhileMappedAreTold) {
     }
     EXPECT_TRUE(FileBlockChanged(block));
     FreeBlock(block, size - 14);
+  }
+}
+
+// How many pages of [from, to) in block are in this process's page table, and
+// how many are not; nothing where the page table cannot be read.
+struct PageCount {
+  std::size_t present = 0, absent = 0;
+};
+std::optional<PageCount> CountPages(const std::uint8_t* block, std::size_t from, std::size_t to) {
+  const int pageMap = open("/proc/self/pagemap", O_RDONLY);
+  if (pageMap < 0) return std::nullopt;
+  const auto pageSize = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  PageCount count;
+  for (std::size_t offset = from; offset < to; offset += pageSize) {
+    std::uint64_t entry = 0;
+    const auto page = reinterpret_cast<std::uintptr_t>(block + offset) / pageSize;
+    if (pread(pageMap, &entry, sizeof entry, static_cast<off_t>(page * sizeof entry)) != sizeof entry) {
+      close(pageMap);
+      return std::nullopt;
+    }
+    ++((entry >> 63) != 0 ? count.present : count.absent);
+  }
+  close(pageMap);
+  return count;
+}
+
+// A large file read forward from its mapping, as a renderer reads it: the
+// pages its reader has left well behind (16 MiB and more) are out of the
+// process's memory once the block's companion has looked, the pages it read
+// last (its last 4 MiB) are still there, and the block still reads the file.
+TEST(Memory, PagesOfALargeMappedFileLeaveWhatItsReaderLeftBehind) {
+  constexpr std::size_t kMib = std::size_t{1} << 20;
+  constexpr std::size_t kOffset = 14;  // as a bitmap's body is mapped
+  std::vector<std::uint8_t> bytes(64 * kMib);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>((i >> 12) ^ i);
+  const std::string path = WriteTempFile(bytes, "large.bin");
+  const std::size_t size = bytes.size() - kOffset;
+  if (!CountPages(bytes.data(), 0, 1)) GTEST_SKIP() << "this process's page table cannot be read";
+  struct Case {
+    const char* name;
+    std::vector<std::size_t> looks;  // MiB read before each look
+  };
+  const Case cases[] = {
+      {"one look", {48}},
+      {"the reader ran far between two looks", {20, 56}},
+      {"read to the end", {64}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    InputFile file;
+    ASSERT_TRUE(file.Open(path.c_str()));
+    std::uint8_t* block = MapFileBlock(file, kOffset, size);
+    ASSERT_NE(block, nullptr);
+    std::size_t read = 0;
+    unsigned sum = 0;
+    for (std::size_t look : c.looks) {
+      for (; read < std::min(look * kMib, size); read += static_cast<std::size_t>(sysconf(_SC_PAGESIZE)))
+        sum += *static_cast<volatile std::uint8_t*>(block + read);
+      DropPagesBehindReader(block);
+    }
+    const std::optional<PageCount> behind = CountPages(block, 0, read - 16 * kMib);
+    const std::optional<PageCount> near = CountPages(block, read - 4 * kMib, read);
+    ASSERT_TRUE(behind && near);
+    EXPECT_EQ(behind->present, 0u) << "pages well behind the reader are still in memory";
+    EXPECT_EQ(near->absent, 0u) << "pages the reader has just read are gone";
+    EXPECT_EQ(std::memcmp(block, bytes.data() + kOffset, size), 0) << sum;
+    FreeBlock(block, size);
   }
 }
 

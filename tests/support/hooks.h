@@ -16,3 +16,8 @@ std::size_t ReducedCopyBytes(HBITMAP bitmap);
 
 // The bytes of freed blocks the memory module keeps for the next allocations.
 std::size_t KeptBytes();
+
+// Takes the pages of a mapped file block that its reader has left well behind
+// out of the process's memory at once, as the block's companion thread does
+// every few milliseconds; nothing for a small block.
+void DropPagesBehindReader(const void* block);

@@ -4,7 +4,9 @@
 // new end away, and reading one raises SIGBUS. So while any file is mapped, a
 // guard handles SIGBUS: a fault inside a mapping puts zeros from the faulting
 // page to the mapping's end, in one call, and marks the mapping cut short;
-// any other SIGBUS goes to the action that was there before the guard.
+// any other SIGBUS goes to the action that was there before the guard. A
+// large mapping has a companion that drops the pages its reader has left
+// behind (read_behind.cpp), stopped before the mapping goes.
 #include "file_mapping.h"
 
 #include <signal.h>
@@ -13,6 +15,8 @@
 #include <unistd.h>
 
 #include <cstring>
+
+#include "read_behind.h"
 
 namespace {
 
@@ -24,6 +28,7 @@ struct Mapping {
   const std::uint8_t* block;  // what the caller was given
   int descriptor;             // a copy of the file's, to see whether it changed
   struct stat status;         // the file as it was mapped
+  ReadBehind* follower;       // null for a small mapping, and once its pages were dropped
   volatile sig_atomic_t used, cut;
 };
 constexpr int kMappings = 4;
@@ -119,6 +124,7 @@ std::uint8_t* MapFileBytes(int descriptor, std::uint64_t offset, std::size_t byt
   free->descriptor = copy;
   free->status = status;
   free->cut = 0;
+  free->follower = FollowReader(base, length, start);
   free->used = 1;
   return const_cast<std::uint8_t*>(block);
 }
@@ -134,6 +140,8 @@ std::size_t MappedFileBytes() {
 bool UnmapFileBytes(const void* block) {
   Mapping* mapping = Find(block);
   if (mapping == nullptr) return false;
+  StopFollowing(mapping->follower);
+  mapping->follower = nullptr;
   mapping->used = 0;
   munmap(reinterpret_cast<void*>(mapping->base), mapping->length);
   close(mapping->descriptor);
@@ -153,8 +161,16 @@ bool FileBytesChanged(const void* block) {
 }
 
 bool DropFileBytePages(const void* block) {
-  const Mapping* mapping = Find(block);
+  Mapping* mapping = Find(block);
   if (mapping == nullptr) return false;
+  StopFollowing(mapping->follower);
+  mapping->follower = nullptr;
   madvise(reinterpret_cast<void*>(mapping->base), mapping->length, MADV_DONTNEED);
   return true;
+}
+
+// For tests: the companion's step for the mapping of block, at once.
+void DropPagesBehindReader(const void* block) {
+  const Mapping* mapping = Find(block);
+  if (mapping != nullptr && mapping->follower != nullptr) DropPagesBehind(*mapping->follower);
 }
