@@ -14,6 +14,7 @@ class RastelleLoader : public first_load::Loader {
   }
   std::uint32_t Width() const override { return static_cast<std::uint32_t>(CurrentImage.width); }
   std::uint32_t Height() const override { return static_cast<std::uint32_t>(CurrentImage.height); }
+  unsigned BytesPerPixel() const override { return static_cast<unsigned>(kBytesPerPixel); }
   bmpgen::Colour PixelAt(std::uint32_t x, std::uint32_t y) const override {
     return GetPixel(CurrentImage.surfaceDc, static_cast<int>(x), static_cast<int>(y));
   }
