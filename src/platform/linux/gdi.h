@@ -139,7 +139,9 @@ BOOL DeleteObject(HGDIOBJ object);
 // that no store is of a character type: the compiler then knows that
 // writing a pixel changes no context, no counter and no table of the
 // caller's, and need not read them again for the next pixel.
-using RasterPair = std::uint16_t __attribute__((aligned(1)));
+struct __attribute__((packed)) RasterPair {
+  std::uint16_t bytes;
+};
 
 // Writes one pixel; outside the raster it changes nothing and returns -1.
 // Where something derived from the bitmap is kept, the context notes that it
@@ -150,8 +152,8 @@ inline COLORREF SetPixel(HDC dc, int x, int y, COLORREF colour) {
   const std::size_t row = static_cast<std::uint32_t>(y);
   if (column >= dc->width || row >= dc->height) return CLR_INVALID;
   std::uint8_t* pixel = dc->bits + (row * dc->width + column) * kBytesPerPixel;
-  *reinterpret_cast<RasterPair*>(pixel) = static_cast<std::uint16_t>(colour);           // red, green
-  *reinterpret_cast<RasterPair*>(pixel + 1) = static_cast<std::uint16_t>(colour >> 8);  // green, blue
+  reinterpret_cast<RasterPair*>(pixel)->bytes = static_cast<std::uint16_t>(colour);           // red, green
+  reinterpret_cast<RasterPair*>(pixel + 1)->bytes = static_cast<std::uint16_t>(colour >> 8);  // green, blue
   if (dc->watched) dc->written = true;
   return colour;
 }
