@@ -102,7 +102,7 @@ struct HDC__ {
   bool approximated;  // a stretch onto it read a reduced copy
   HBRUSH brush;       // selected brush; null is the stock white brush
   bool memory;        // made by CreateCompatibleDC
-  std::uint8_t stockBits[kBytesPerPixel + kRasterSlack];  // the 1 x 1 default bitmap's
+  alignas(4) std::uint8_t stockBits[kBytesPerPixel + kRasterSlack];  // the 1 x 1 default bitmap's
   HBITMAP__ stockBitmap;
   // The dots per inch its pixels stand for: a window's on a dense screen is
   // more than 96, and text is drawn larger to match.
@@ -142,6 +142,10 @@ BOOL DeleteObject(HGDIOBJ object);
 struct __attribute__((packed)) RasterPair {
   std::uint16_t bytes;
 };
+// At 4 bytes a pixel, a pixel is one aligned store.
+struct RasterWord {
+  std::uint32_t bytes;
+};
 
 // Writes one pixel; outside the raster it changes nothing and returns -1.
 // Where something derived from the bitmap is kept, the context notes that it
@@ -152,8 +156,12 @@ inline COLORREF SetPixel(HDC dc, int x, int y, COLORREF colour) {
   const std::size_t row = static_cast<std::uint32_t>(y);
   if (column >= dc->width || row >= dc->height) return CLR_INVALID;
   std::uint8_t* pixel = dc->bits + (row * dc->width + column) * kBytesPerPixel;
-  reinterpret_cast<RasterPair*>(pixel)->bytes = static_cast<std::uint16_t>(colour);           // red, green
-  reinterpret_cast<RasterPair*>(pixel + 1)->bytes = static_cast<std::uint16_t>(colour >> 8);  // green, blue
+  if constexpr (kBytesPerPixel == 4) {
+    reinterpret_cast<RasterWord*>(pixel)->bytes = colour;
+  } else {
+    reinterpret_cast<RasterPair*>(pixel)->bytes = static_cast<std::uint16_t>(colour);           // red, green
+    reinterpret_cast<RasterPair*>(pixel + 1)->bytes = static_cast<std::uint16_t>(colour >> 8);  // green, blue
+  }
   if (dc->watched) dc->written = true;
   return colour;
 }
