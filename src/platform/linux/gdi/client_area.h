@@ -11,7 +11,7 @@
 #include "../gdi.h"
 
 struct ClientArea {
-  std::uint8_t* bits = nullptr;  // pixels of 3 bytes, red, green, blue, top row first
+  std::uint8_t* bits = nullptr;  // pixels of kBytesPerPixel bytes, red, green, blue, top row first
   std::size_t width = 0;
   std::size_t height = 0;
   int dpi = 96;        // the dots per inch its device pixels stand for

@@ -1,4 +1,4 @@
-// The pixels of the drawing part's rasters, 3 bytes each (red, green, blue),
+// The pixels of the drawing part's rasters, kBytesPerPixel bytes each (red, green, blue),
 // read and written one at a time, and for the averaging loops four at a time.
 // Internal to the drawing part of the layer.
 #pragma once

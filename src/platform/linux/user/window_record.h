@@ -20,7 +20,7 @@ struct HWND__ {
   std::string text;  // the caption, code page 932 bytes
   HICON smallIcon = nullptr;
   HICON bigIcon = nullptr;
-  // The client area: its size and its raster (3 bytes a pixel, top row first),
+  // The client area: its size and its raster (kBytesPerPixel bytes a pixel, top row first),
   // a block of the memory module.
   int clientWidth = 0;
   int clientHeight = 0;

@@ -8,7 +8,7 @@
 
 #include "../../../win32.h"
 
-// A raster to read from: the source itself (level 0, 3 bytes a pixel) or one
+// A raster to read from: the source itself (level 0, kBytesPerPixel bytes a pixel) or one
 // of its reduced copies (COLORREFs, 4 bytes), whose pixels are the means of
 // 2^level x 2^level blocks of the source. fullWidth and fullHeight are the
 // source's own size: the last column and row of a copy may stand for less
