@@ -16,18 +16,7 @@ rm -rf "$root"
 DESTDIR="$root" cmake --install "$build" --prefix /usr >/dev/null
 usr="$root/usr"
 
-passed=0
-failed=0
-check() {  # what, then a command that succeeds when all is well
-  local what="$1"
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    echo "FAILED: $what"
-  fi
-}
+source "$(dirname "$0")/../support/checks.sh"
 # A validator's verdict: its status, and nothing printed.
 quiet() {  # command...
   local output status=0
@@ -75,5 +64,4 @@ check "the manual page renders without warnings" \
 check "the manual page's name line names the program" \
   grep -q '^rastelle \\- ' "$usr/share/man/man1/rastelle.1"
 
-echo "install: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_done install

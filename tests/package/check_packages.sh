@@ -37,19 +37,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passed=0
-failed=0
-check() {  # what, then a command that succeeds when all is well
-  local what="$1"
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "ok: $what"
-  else
-    failed=$((failed + 1))
-    echo "FAILED: $what"
-  fi
-}
+source "$(dirname "$0")/../support/checks.sh"
 
 # The zoom caption for a client area of W x H and an image of w x h.
 zoom_caption() {  # W H w h
@@ -177,5 +165,4 @@ check "the icon cache no longer holds its icon" eval '! icon_cache_holds'
 echo "== the Windows download $(basename "$zip")"
 check "rastelle.exe from the zip shows a bitmap under Wine" zip_shows_bitmap
 
-echo "packages: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_done packages
