@@ -61,7 +61,7 @@ struct HDC__;
 // The bytes of a raster's pixel: red, green, blue. A quarter less than 4:
 // fewer pages for a first load to fault in and for a shown picture to hold.
 // Everything that reads or writes rasters also works at 4 (a pixel is then
-// one aligned store); measured both ways, 3 made first loads 15 to 30%
+// one aligned store); measured both ways, 3 made first loads 6 to 31%
 // faster and loads repeated in one process no slower (docs/benchmarks.md).
 constexpr std::size_t kBytesPerPixel = 3;
 // What a raster's block holds after its last pixel, so that its pixels can
