@@ -40,13 +40,13 @@ inline double Median(std::vector<double> values) {
   return n % 2 != 0 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// Kibibytes of anonymous memory the process holds in transparent huge pages.
-inline long AnonHugePagesKib() {
-  std::ifstream in("/proc/self/smaps_rollup");
-  std::string key;
+// The kibibytes a /proc/self file gives for key ("VmHWM:"), 0 without it.
+inline long ProcKib(const char* file, const char* key) {
+  std::ifstream in(file);
+  std::string word;
   long kib = 0;
-  while (in >> key) {
-    if (key == "AnonHugePages:") {
+  while (in >> word) {
+    if (word == key) {
       in >> kib;
       return kib;
     }
@@ -55,18 +55,9 @@ inline long AnonHugePagesKib() {
   return 0;
 }
 
+// Kibibytes of anonymous memory the process holds in transparent huge pages.
+inline long AnonHugePagesKib() { return ProcKib("/proc/self/smaps_rollup", "AnonHugePages:"); }
+
 // Kibibytes of the process's peak resident memory (VmHWM): the most it held at
 // once, file pages it had mapped included.
-inline long PeakResidentKib() {
-  std::ifstream in("/proc/self/status");
-  std::string key;
-  long kib = 0;
-  while (in >> key) {
-    if (key == "VmHWM:") {
-      in >> kib;
-      return kib;
-    }
-    in.ignore(1 << 10, '\n');
-  }
-  return 0;
-}
+inline long PeakResidentKib() { return ProcKib("/proc/self/status", "VmHWM:"); }
