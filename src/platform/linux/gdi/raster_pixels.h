@@ -30,6 +30,12 @@ inline void PutPixel(std::uint8_t* row, std::size_t x, COLORREF colour) {
   pixel[2] = static_cast<std::uint8_t>(colour >> 16);
 }
 
+// A COLORREF (red in the low byte) as an XRGB pixel (blue in the low byte),
+// and back.
+inline std::uint32_t SwapRedBlue(COLORREF colour) {
+  return (colour & 0x00FF00) | (colour & 0xFF) << 16 | (colour >> 16 & 0xFF);
+}
+
 // Fills count pixels from bits on with one colour.
 inline void FillPixels(std::uint8_t* bits, std::size_t count, COLORREF colour) {
   for (std::size_t x = 0; x < count; ++x) PutPixel(bits, x, colour);

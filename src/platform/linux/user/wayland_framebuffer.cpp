@@ -216,12 +216,11 @@ void Fill(Buffer& buffer, HWND window, PixelOrder order) {
     int x = 0;
     if (y < height) {
       const std::uint8_t* from = window->client + static_cast<std::size_t>(y) *
-                                                      static_cast<std::size_t>(window->clientWidth) * kBytesPerPixel;
+                                                      static_cast<std::size_t>(window->clientWidth) *
+                                                      kBytesPerPixel;
       for (int i = 0; i < width; ++i) {
         const std::uint32_t colour = PixelAt(from, static_cast<std::size_t>(i));
-        to[i] = order == PixelOrder::sameAsRaster
-                    ? colour
-                    : (colour & 0x00FF00) | (colour & 0xFF) << 16 | (colour >> 16 & 0xFF);
+        to[i] = order == PixelOrder::sameAsRaster ? colour : SwapRedBlue(colour);
       }
       x = width;
     }

@@ -162,7 +162,7 @@ void ConvertRows(const std::uint8_t* source, int width, int height, char* rows, 
     auto* to = reinterpret_cast<std::uint32_t*>(rows + static_cast<std::ptrdiff_t>(y) * pitch);
     for (int x = 0; x < width; ++x) {
       const std::uint32_t colour = PixelAt(from, static_cast<std::size_t>(x));
-      to[x] = kSwapRedBlue ? (colour & 0x00FF00) | (colour & 0xFF) << 16 | (colour >> 16 & 0xFF) : colour;
+      to[x] = kSwapRedBlue ? SwapRedBlue(colour) : colour;
     }
   }
 }
