@@ -99,9 +99,11 @@ struct HDC__ {
   std::uint8_t* bits;
   std::size_t width;
   std::size_t height;
+  // SetPixel writes columns below it without further ado: the width, or 0
+  // while its first write must be noted (see SetPixel).
+  std::size_t quietWidth;
   HBITMAP bitmap;     // selected bitmap, memory contexts only
   bool written;       // drawn on since its bitmap's count last moved
-  bool watched;       // something derived from its bitmap is kept: SetPixel notes writes
   bool quick;         // a window's while it is being resized: see StretchBlt
   bool approximated;  // a stretch onto it read a reduced copy
   HBRUSH brush;       // selected brush; null is the stock white brush
@@ -152,13 +154,18 @@ struct RasterWord {
 };
 
 // Writes one pixel; outside the raster it changes nothing and returns -1.
-// Where something derived from the bitmap is kept, the context notes that it
-// was written to, so that what was derived knows it is stale; while a
-// picture is decoded nothing is, and a run of pixels pays nothing for it.
+// Where something derived from the bitmap is kept, the context's quiet width
+// is 0, so that the first write takes the slower way, which notes it (what
+// was derived is then stale) and opens the quiet width again. A run of pixels
+// thus pays for the note once, and a decoded picture not at all.
 inline COLORREF SetPixel(HDC dc, int x, int y, COLORREF colour) {
   const std::size_t column = static_cast<std::uint32_t>(x);
   const std::size_t row = static_cast<std::uint32_t>(y);
-  if (column >= dc->width || row >= dc->height) return CLR_INVALID;
+  if (column >= dc->quietWidth || row >= dc->height) [[unlikely]] {
+    if (column >= dc->width || row >= dc->height) return CLR_INVALID;
+    dc->written = true;
+    dc->quietWidth = dc->width;
+  }
   std::uint8_t* pixel = dc->bits + (row * dc->width + column) * kBytesPerPixel;
   if constexpr (kBytesPerPixel == 4) {
     reinterpret_cast<RasterWord*>(pixel)->bytes = colour;
@@ -166,7 +173,6 @@ inline COLORREF SetPixel(HDC dc, int x, int y, COLORREF colour) {
     reinterpret_cast<RasterPair*>(pixel)->bytes = static_cast<std::uint16_t>(colour);           // red, green
     reinterpret_cast<RasterPair*>(pixel + 1)->bytes = static_cast<std::uint16_t>(colour >> 8);  // green, blue
   }
-  if (dc->watched) dc->written = true;
   return colour;
 }
 

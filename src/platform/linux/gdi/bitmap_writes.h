@@ -3,8 +3,9 @@
 // destination, TextOutA), which note it on the device context; asking for
 // the count turns that note into a step of the count. What is derived from a
 // bitmap remembers the count it was made at, and is stale once it differs.
-// SetPixel notes its writes only once the count has been asked for (the
-// context is watched): before, nothing derived from the bitmap exists.
+// Once the count has been asked for, the context's quiet width is 0, so that
+// SetPixel's next write notes itself (SetPixel); before, nothing derived from
+// the bitmap exists, and a decoded picture pays nothing for the note.
 #pragma once
 
 #include <cstdint>

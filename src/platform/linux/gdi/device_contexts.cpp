@@ -24,9 +24,10 @@ void ShowBitmap(HDC dc, HBITMAP bitmap) {
   bitmap->dc = dc;
   dc->bitmap = bitmap;
   dc->written = false;
-  dc->watched = bitmap->reduced != nullptr || bitmap->exact != nullptr;
   dc->bits = bitmap->bits;
   dc->width = static_cast<std::size_t>(bitmap->width);
+  const bool derived = bitmap->reduced != nullptr || bitmap->exact != nullptr;
+  dc->quietWidth = derived ? 0 : dc->width;
   dc->height = static_cast<std::size_t>(bitmap->height);
 }
 
@@ -49,6 +50,7 @@ HDC GetDC(HWND window) {
     const ClientArea area = clientAreaLookup(window);
     dc->bits = area.bits;
     dc->width = area.width;
+    dc->quietWidth = area.width;
     dc->height = area.height;
     dc->dpi = area.dpi;
     dc->quick = area.quick;
@@ -132,7 +134,7 @@ std::uint64_t BitmapWrites(HBITMAP__& bitmap) {
   if (bitmap.dc != nullptr) {
     if (bitmap.dc->written) ++bitmap.writes;
     bitmap.dc->written = false;
-    bitmap.dc->watched = true;  // whoever asks derives something from it
+    bitmap.dc->quietWidth = 0;  // whoever asks derives something from it
   }
   return bitmap.writes;
 }
