@@ -62,7 +62,8 @@ struct HDC__;
 // fewer pages for a first load to fault in and for a shown picture to hold.
 // Everything that reads or writes rasters also works at 4 (a pixel is then
 // one aligned store); measured both ways, 3 made first loads 6 to 31%
-// faster and loads repeated in one process no slower (docs/benchmarks.md).
+// faster, while loads repeated in one process, two stores a pixel, were
+// slower on palette and 1-bit files (docs/benchmarks.md).
 constexpr std::size_t kBytesPerPixel = 3;
 // What a raster's block holds after its last pixel, so that its pixels can
 // be read four at a time (16 bytes) wherever they lie.
