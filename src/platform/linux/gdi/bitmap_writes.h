@@ -4,7 +4,7 @@
 // the count turns that note into a step of the count. What is derived from a
 // bitmap remembers the count it was made at, and is stale once it differs.
 // Once the count has been asked for, the context's quiet width is 0, so that
-// SetPixel's next write notes itself (SetPixel); before, nothing derived from
+// SetPixel notes its next write (see there); before, nothing derived from
 // the bitmap exists, and a decoded picture pays nothing for the note.
 #pragma once
 
