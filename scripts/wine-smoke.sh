@@ -130,9 +130,9 @@ echo "== smoke test"
 run_viewer image quadrants.bmp "zoom 64 48"
 image_96="$viewer_client"
 run_viewer path-with-blank "two words.bmp" "zoom 64 48"
-run_viewer missing-file missing.bmp "Rastelle ver 0.1"
+run_viewer missing-file missing.bmp "エラー"
 prompt_96="$viewer_client"
-run_viewer not-a-bitmap text.bmp "Rastelle ver 0.1"
+run_viewer not-a-bitmap text.bmp "エラー"
 run_viewer korean-name-cp1252 "사진.bmp" "zoom 64 48"
 run_viewer japanese-name-cp1252 "写真 1.bmp" "zoom 64 48"
 RASTELLE_WINE_LOCALE=ja_JP.UTF-8 run_viewer korean-name-cp932 "사진.bmp" "zoom 64 48"
@@ -174,7 +174,7 @@ export RASTELLE_WINE_DPI=192
 prepare_wine_prefix
 run_viewer image-192dpi quadrants.bmp "zoom 64 48"
 image_192="$viewer_client"
-run_viewer missing-file-192dpi missing.bmp "Rastelle ver 0.1"
+run_viewer missing-file-192dpi missing.bmp "エラー"
 prompt_192="$viewer_client"
 export RASTELLE_WINE_DPI=96
 prepare_wine_prefix

@@ -6,8 +6,8 @@
 #include <cstdio>
 
 #include "../loader/bitmap_loader.h"
-#include "../trace.h"
 #include "../res/resource.h"
+#include "../trace.h"
 #include "texts.h"
 
 char textBuffer[1024];
@@ -50,8 +50,11 @@ void RepaintNow(HWND window) {
 void OnSize(HWND window) { RepaintNow(window); }
 
 // Loads the first file of a drop in place of the image shown so far, which is
-// released first, so it is gone whether or not the new one loads.
+// released first, so it is gone whether or not the new one loads. A path too
+// long for the buffer would arrive cut, naming another file or none: it fails
+// as a file that does not open does.
 void OnDropFiles(HWND window, HDROP drop) {
+  const bool fits = DragQueryFileA(drop, 0, nullptr, 0) < sizeof textBuffer;
   DragQueryFileA(drop, 0, textBuffer, sizeof textBuffer);
   DragFinish(drop);
   TracePrint(kTraceDroppedPath, textBuffer);
@@ -60,7 +63,7 @@ void OnDropFiles(HWND window, HDROP drop) {
     DeleteObject(CurrentImage.surfaceBitmap);
     CurrentImage.surfaceDc = nullptr;
   }
-  if (LoadBitmapFile(textBuffer) != 0) SetCaption(window, kErrorCaption);
+  if (!fits || LoadBitmapFile(textBuffer) != 0) SetCaption(window, kErrorCaption);
   RepaintNow(window);
 }
 

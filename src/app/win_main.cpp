@@ -1,9 +1,9 @@
 // The process's entry: loads the file named on the command line, creates and
 // shows the viewer window and runs the message loop until the window closes.
 #include "../loader/bitmap_loader.h"
-#include "../trace.h"
 #include "../platform/win32.h"
 #include "../res/resource.h"
+#include "../trace.h"
 #include "start_up.h"
 #include "texts.h"
 #include "viewer_window.h"
@@ -41,12 +41,17 @@ char* PathFromCommandLine(char* commandLine) {
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+  bool failed = false;
   if (char* path = PathFromCommandLine(commandLine)) {
     TracePrint(kTracePath, path);
-    LoadBitmapFile(path);
+    failed = LoadBitmapFile(path) != 0;
   }
   mainDialog = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_VIEWER), nullptr, ViewerDlgProc, 0);
   ShowWindow(mainDialog, SW_SHOWNORMAL);
+  // A file named on the command line that did not open says so, as a drop
+  // that fails does: whoever opened it from a file manager sees why the
+  // window only asks for a file.
+  if (failed) SetWindowTextA(mainDialog, kErrorCaption);
   MSG message{};
   RunMessageLoop(message);
   return static_cast<int>(message.wParam);

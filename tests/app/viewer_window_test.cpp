@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -274,13 +277,35 @@ TEST_F(ViewerWindowTest, DropOfSeveralFilesLoadsOnlyTheFirst) {
   EXPECT_EQ(Caption(mainDialog), Cp932("エラー"));
 }
 
-TEST_F(ViewerWindowTest, DroppedPathIsCutTo1023Bytes) {
+// A dropped path longer than the 1023 bytes the buffer holds would arrive cut,
+// and might name another file: here one that opens. The drop fails instead.
+TEST_F(ViewerWindowTest, ADroppedPathTooLongForTheBufferFailsRatherThanOpenAnother) {
+  // Folders whose path with "/pic.bmp" is exactly 1023 bytes.
+  std::string folder = std::filesystem::path(WriteTempFile({}, "long")).parent_path() / "long-paths";
+  std::filesystem::remove_all(folder);
+  while (folder.size() < 1023 - 8) {
+    const std::size_t room = 1023 - 8 - folder.size() - 1;
+    folder.append(1, '/').append(std::min<std::size_t>(room, 200), 'd');
+  }
+  ASSERT_EQ(folder.size(), 1023u - 8);
+  std::filesystem::create_directories(folder);
+  const std::string cut = folder + "/pic.bmp";
+  std::string whole = cut;
+  whole.append(1100 - cut.size() - 4, 'X').append(".bmp");
+  ASSERT_EQ(whole.size(), 1100u);
+  const auto write = [](const std::string& path, std::int32_t width, std::int32_t height) {
+    std::rename(BlackImage(width, height, "moved.bmp").c_str(), path.c_str());
+  };
+  write(cut, 30, 70);
+  write(whole, 60, 40);
   Open();
-  const std::string path = "/nonexistent/" + std::string(1500, 'a');
-  Drop({path});
-  EXPECT_EQ(std::strlen(textBuffer), 1023u);
-  EXPECT_EQ(std::string(textBuffer), path.substr(0, 1023));
+  Resize(400, 300);
+  Drop({whole});
+  EXPECT_EQ(CurrentImage.surfaceDc, nullptr) << CurrentImage.width << " x " << CurrentImage.height;
   EXPECT_EQ(Caption(mainDialog), Cp932("エラー"));
+  Drop({cut});  // the shorter one itself opens
+  EXPECT_EQ(CurrentImage.width, 30);
+  std::filesystem::remove_all(std::filesystem::path(WriteTempFile({}, "long")).parent_path() / "long-paths");
 }
 
 TEST_F(ViewerWindowTest, ShowingWhileAnImageIsShownPutsTheTitleBackUntilTheNextPaint) {

@@ -356,12 +356,12 @@ class StartWithFile(ViewerTestCase):
         self.assertIsNone(viewer.process.poll(), "the viewer ended after Esc or Enter")
         self.close_normally(viewer)
 
-    def test_a_file_that_fails_to_load_leaves_the_title_caption(self):
+    def test_a_file_that_fails_to_load_shows_the_error_caption(self):
         not_a_bitmap = os.path.join(SESSION.work, "start.txt")
         with open(not_a_bitmap, "w") as out:
             out.write("not a bitmap\n")
         viewer = self.start_viewer(not_a_bitmap)
-        viewer.wait_caption(TITLE_CAPTION)
+        viewer.wait_caption(ERROR_CAPTION)
         viewer.wait_picture(prompt_mismatches, "start-failed")
         self.close_normally(viewer)
 
@@ -489,9 +489,9 @@ class LoadsThatCannotWork(Drops):
         os.mkfifo(path)
         return path
 
-    def test_a_silent_fifo_on_the_command_line_gives_the_window_with_the_title(self):
+    def test_a_silent_fifo_on_the_command_line_gives_the_window_with_the_error(self):
         viewer = self.start_viewer(self.silent_fifo("silent start.bmp"))
-        viewer.wait_caption(TITLE_CAPTION)
+        viewer.wait_caption(ERROR_CAPTION)
         viewer.wait_picture(prompt_mismatches, "silent-start")
         self.close_normally(viewer)
 

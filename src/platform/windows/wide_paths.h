@@ -98,7 +98,7 @@ inline std::FILE* OpenFileForReading(const char* path) {
 }
 
 // DragQueryFileA, which also keeps the wide form of the path it copies. A
-// path cut to the buffer keeps none: it is opened as cut, by its bytes.
+// path cut to the buffer keeps none (the viewer does not open a cut path).
 inline UINT DragQueryFileKeepingWide(HDROP drop, UINT index, LPSTR buffer, UINT size) {
   const UINT copied = DragQueryFileA(drop, index, buffer, size);
   keptDroppedPath = KeptDroppedPath{};
