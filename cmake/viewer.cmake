@@ -51,5 +51,5 @@ file(GLOB APP_SOURCES CONFIGURE_DEPENDS src/app/*.cpp)
 add_library(rastelle_app STATIC ${APP_SOURCES})
 target_link_libraries(rastelle_app PUBLIC rastelle_core rastelle_user)
 
-add_executable(rastelle src/platform/linux/user/entry.cpp)
-target_link_libraries(rastelle PRIVATE rastelle_app)
+add_executable(rastelle src/platform/linux/user/entry.cpp src/platform/linux/user/monotonic_clock.cpp)
+target_link_libraries(rastelle PRIVATE rastelle_app rastelle_trace)

@@ -9,7 +9,7 @@ enable_language(RC)
 file(GLOB APP_SOURCES CONFIGURE_DEPENDS src/app/*.cpp)
 # Entered at wWinMain (-municode), which keeps the wide command line.
 add_executable(rastelle WIN32 ${APP_SOURCES} src/platform/windows/entry.cpp src/res/viewer.rc)
-target_link_libraries(rastelle PRIVATE rastelle_core)
+target_link_libraries(rastelle PRIVATE rastelle_core rastelle_trace)
 target_link_options(rastelle PRIVATE -static -municode)
 
 if(RASTELLE_TESTS)

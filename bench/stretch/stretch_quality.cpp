@@ -1,9 +1,9 @@
 // How well and how fast StretchBlt reduces pictures with fine detail, beside
 // gdk-pixbuf's bilinear scaler on the same pictures in the same run. For each
-// picture: what making its reduced copy cost (the first reducing StretchBlt
-// makes it); then for each window size the PSNR of both against the exact
-// area average, the median wall time of a paint-sized StretchBlt, that of
-// the first one at that size, and gdk_pixbuf_scale_simple's median.
+// picture and window size: the PSNR of both against the exact area average,
+// the median wall time of a paint-sized StretchBlt (for a picture of more than
+// 4 Mpx a repaint, which copies the kept reduction), that of the first one at
+// that size, and gdk_pixbuf_scale_simple's median.
 //
 // Usage: rastelle_stretch_quality [--sizes 4096,8192] [--pictures zone,grid,noise] [--runs 9]
 #include <gdk-pixbuf/gdk-pixbuf.h>
@@ -16,9 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "hooks.h"
 #include "pictures.h"
-#include "platform/linux/gdi/reduce/reduced_copies.h"
 #include "platform/win32.h"
 
 namespace {
@@ -104,18 +102,6 @@ struct Gdk {
   }
 };
 
-// The first reducing stretch makes the source's reduced copy, if it needs one.
-void MakeCopies(const Picture& picture, const Canvas& surface) {
-  const Canvas tiny(8, 8);
-  const auto start = Clock::now();
-  StretchBlt(tiny.dc, 0, 0, 8, 8, surface.dc, 0, 0, picture.width, picture.height, SRCCOPY);
-  const double milliseconds = Milliseconds(start);
-  const double mebibytes = ReducedCopyBytes(surface.bitmap) / (1024.0 * 1024.0);
-  std::printf("%-10s %5dx%-5d reduced copy: %.1f MiB (surface %.1f MiB), made in %.1f ms\n",
-              picture.name.c_str(), picture.width, picture.height, mebibytes,
-              surface.bitmap->bytes / (1024.0 * 1024.0), milliseconds);
-}
-
 void RunPicture(const Picture& picture, const std::vector<Window>& windows, int runs) {
   Canvas surface(picture.width, picture.height);
   for (int y = 0; y < picture.height; ++y) {
@@ -123,7 +109,6 @@ void RunPicture(const Picture& picture, const std::vector<Window>& windows, int 
       SetPixel(surface.dc, x, y, picture.pixels[static_cast<std::size_t>(y) * picture.width + x]);
   }
   const Gdk gdk(picture);
-  MakeCopies(picture, surface);
   for (const Window& window : windows) {
     int width, height;
     Fit(picture, window, width, height);

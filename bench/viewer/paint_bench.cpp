@@ -52,10 +52,10 @@ void Run(const Case& c, int runs) {
   int x, y, dw, dh;
   Fit(c, x, y, dw, dh);
   // A paint: the framed white background, then the stretch. The first paint
-  // at a size reduces exactly; a repaint at the same size uses what the first
-  // kept; while the window is being resized, a paint onto its context may
-  // read a reduced copy instead. Each is timed over fresh sizes (the first)
-  // or repeated (the others).
+  // at a size reduces exactly; a repaint at the same size copies what the
+  // first kept; while the window is being resized, a paint at a new size onto
+  // its context samples a large surface instead. The first and the resizing
+  // paints are timed over fresh sizes, the repaint repeated.
   const auto paint = [&](int shownWidth) {
     HBRUSH white = CreateSolidBrush(0x00FFFFFF);
     HGDIOBJ previous = SelectObject(client, white);
@@ -70,7 +70,8 @@ void Run(const Case& c, int runs) {
     std::vector<double> milliseconds, cpuMilliseconds;
     const int count = kind == 0 ? std::min(runs, 9) : runs;
     for (int i = 0; i < count; ++i) {
-      const int shownWidth = kind == 0 ? dw - i : dw;  // a new size for every first paint
+      // A new size for every first and every resizing paint.
+      const int shownWidth = kind == 0 ? dw - i : kind == 2 ? dw - 10 - i % 40 : dw;
       const auto start = std::chrono::steady_clock::now();
       const double cpuStart = ThreadCpuMilliseconds();
       paint(shownWidth);

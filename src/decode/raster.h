@@ -1,7 +1,9 @@
 // What every renderer shares: the row order the signed height gives, the
 // stride of stored rows, unaligned little-endian reads and how stored blue,
 // green, red bytes become a COLORREF. Reads never leave the byte span they
-// are given: a row the data does not cover is drawn as far as it goes.
+// are given: a row the data does not cover is drawn as far as it goes. Each
+// row walk tells the memory module where it has got to, so that the pages of
+// a mapped file it has read leave the process's memory behind it.
 #pragma once
 
 #include <array>
@@ -9,6 +11,7 @@
 #include <cstdint>
 
 #include "../platform/little_endian.h"
+#include "../platform/memory.h"
 #include "../platform/win32.h"
 
 // Rows in stored order: bottom-up for a positive height, top-down otherwise.
@@ -76,6 +79,7 @@ void ForEachStoredRow(Bytes pixels, std::int32_t height, std::uint32_t width, un
     if (offset >= pixels.size()) return;
     const std::uint64_t available = pixels.size() - offset;
     const std::uint8_t* row = pixels.data() + offset;
+    ReleasePagesBefore(row);
     if (available < rowBytes) {
       drawRow(y, row, static_cast<std::uint32_t>(available * 8 / bitsPerPixel));
       return;

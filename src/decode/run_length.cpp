@@ -41,7 +41,7 @@ class RunLengthWalk {
       if (count != 0) {
         DrawEncoded(count, value);
       } else if (value == kEndOfLine) {
-        if (!absorbEndOfLine) NextRows(1);
+        if (!absorbEndOfLine) NextRows(1, o);
         continue;
       } else if (value == kEndOfBitmap) {
         return;
@@ -50,7 +50,7 @@ class RunLengthWalk {
         x_ += stream_[o];
         const std::uint8_t down = stream_[o + 1];
         o += 2;
-        if (down != 0 && !NextRows(down, x_)) return;
+        if (down != 0 && !NextRows(down, o, x_)) return;
         continue;
       } else {
         // The index bytes, then one skipped byte if they are odd in number:
@@ -62,7 +62,7 @@ class RunLengthWalk {
         o += item;
       }
       if (x_ >= width_) {
-        NextRows(1);
+        NextRows(1, o);
         rowJustEnded = true;
       }
     }
@@ -96,8 +96,10 @@ class RunLengthWalk {
     x_ = start + count;
   }
 
-  // Moves on by rows in stored order, to column x; false past the last row.
-  bool NextRows(std::uint32_t rows, std::uint64_t x = 0) {
+  // Moves on by rows in stored order, to column x, with the stream read up to
+  // offset at; false past the last row.
+  bool NextRows(std::uint32_t rows, std::size_t at, std::uint64_t x = 0) {
+    ReleasePagesBefore(stream_.data() + at);
     row_ += rows;
     x_ = x;
     if (row_ >= rows_.count) return false;

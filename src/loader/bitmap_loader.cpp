@@ -312,9 +312,6 @@ int LoadBitmapFile(const char* path) {
   const int result = Load(path);
   // Nothing reads the body after the load: a mapped file's pages need not be
   // held while the picture is shown.
-  ForgetBlockPages(CurrentImage.fileBody);
-  // Memory the last image left behind serves this load's allocations, and
-  // what they did not take goes back now.
-  ReleaseKeptBlocks();
+  ReleaseBlockPages(CurrentImage.fileBody);
   return result;
 }

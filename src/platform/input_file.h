@@ -4,6 +4,7 @@
 // are written; opening never waits for a writer, and reads give up once
 // kDeliveryLimitMs have passed since the file was opened, so that a pipe that
 // is silent, or feeds a byte now and then, cannot hold the viewer for long.
+// (A shorter limit may be given, as the tests do.)
 #pragma once
 
 #include <cstddef>
@@ -14,6 +15,8 @@ constexpr int kDeliveryLimitMs = 5000;
 
 class InputFile {
  public:
+  explicit InputFile(int deliveryLimitMs = kDeliveryLimitMs) : deliveryLimitMs_(deliveryLimitMs) {}
+
   // Opens the path for reading; false when it cannot be opened.
   bool Open(const char* path);
   ~InputFile();
@@ -34,6 +37,7 @@ class InputFile {
   std::intptr_t handle() const { return handle_; }
 
  private:
+  int deliveryLimitMs_;
   std::intptr_t handle_ = -1;
   std::int64_t deadline_ = 0;  // in the clock of the system's own calls
   std::uint64_t openedSize_ = 0;

@@ -1,7 +1,7 @@
-// Large blocks of memory: file bodies and the pixels of bitmaps and windows.
-// How they are obtained (heap, pages, huge pages, reuse) is decided in this one
-// module; everything else asks through these calls and hands back the size it
-// asked for.
+// Large blocks of memory: file bodies and the pixels of bitmaps. How they are
+// obtained (heap, fresh pages, a mapped file) is decided in this one module;
+// everything else asks through these calls and hands back the size it asked
+// for.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +20,9 @@ void* AllocateZeroedBlock(std::size_t bytes);
 // unchanged and still the caller's.
 void* ResizeBlock(void* block, std::size_t oldBytes, std::size_t newBytes);
 
+// Gives a block back to the system; null does nothing.
+void FreeBlock(void* block, std::size_t bytes);
+
 // The bytes of an open regular file from offset on, mapped rather than read
 // where the system can: nothing is copied or touched before it is used. Null
 // where it cannot; the caller then reads them into a block. Given back with
@@ -31,16 +34,11 @@ void* ResizeBlock(void* block, std::size_t oldBytes, std::size_t newBytes);
 std::uint8_t* MapFileBlock(const InputFile& file, std::uint64_t offset, std::size_t bytes);
 bool FileBlockChanged(const void* block);
 
-// The block is not read again before it is freed: where it is a mapped file,
-// its pages leave the process's memory (the system keeps its cache of the
-// file, and a read brings them back); any other block stays as it is.
-void ForgetBlockPages(const void* block);
-
-// Gives a block back; null does nothing. The memory of a large block may be
-// kept for the allocations that follow, until ReleaseKeptBlocks.
-void FreeBlock(void* block, std::size_t bytes);
-
-// Gives back at once whatever FreeBlock kept. What frees and allocates as one
-// step (a load, a window's new size) calls it as it ends, so that nothing is
-// held while the viewer waits that the image and the window do not own.
-void ReleaseKeptBlocks();
+// Where a block is a mapped file, pages its reader is done with leave the
+// process's memory: the system keeps its cache of the file, and a read brings
+// them back. ReleasePagesBefore is for a reader that goes forward and has got
+// to position (it may be called for every row): what lies well before it
+// goes. ReleaseBlockPages: the whole block, which is not read again before it
+// is freed. Any other block stays as it is.
+void ReleasePagesBefore(const void* position);
+void ReleaseBlockPages(const void* block);

@@ -1,6 +1,7 @@
 // The memory module: blocks on either side of the line between heap and
-// mappings, reused memory that must look fresh, blocks that grow in place, and
-// files mapped instead of read, whose pages leave behind their reader.
+// mappings, reused memory that must look fresh, blocks that grow in place,
+// freed blocks that go back at once, and files mapped instead of read, whose
+// pages leave behind their reader.
 #include "platform/memory.h"
 
 #include <fcntl.h>
@@ -19,7 +20,6 @@
 #include <vector>
 
 #include "bmp_builder.h"
-#include "hooks.h"
 #include "platform/input_file.h"
 
 namespace {
@@ -45,7 +45,6 @@ TEST(Memory, ZeroedBlocksAreZeroWhateverCameBefore) {
     ASSERT_NE(block, nullptr);
     EXPECT_TRUE(AllBytes(block, 0, size, 0));
     FreeBlock(block, size);
-    ReleaseKeptBlocks();
   }
 }
 
@@ -67,20 +66,16 @@ TEST(Memory, ResizingKeepsTheContentsAndZeroesWhatIsNew) {
     EXPECT_TRUE(AllBytes(block, kept, c.to, 0));
     FreeBlock(block, c.to);
   }
-  ReleaseKeptBlocks();
 }
 
-// What a freed block leaves behind is gone once the step that freed it ends:
-// nothing is kept, and its pages are no longer mapped.
-TEST(Memory, KeptBlocksGoBackWhenReleased) {
+// A freed large block goes back to the system at once: its pages are no
+// longer mapped.
+TEST(Memory, FreedBlocksGoBackAtOnce) {
   const std::size_t size = 16 * kLine;
   void* block = AllocateBlock(size);
   ASSERT_NE(block, nullptr);
   std::memset(block, 1, size);
   FreeBlock(block, size);
-  EXPECT_GE(KeptBytes(), size);
-  ReleaseKeptBlocks();
-  EXPECT_EQ(KeptBytes(), 0u);
   std::vector<unsigned char> resident(size / 4096);
   EXPECT_EQ(mincore(block, size, resident.data()), -1);
   EXPECT_EQ(errno, ENOMEM);
@@ -143,26 +138,29 @@ std::optional<PageCount> CountPages(const std::uint8_t* block, std::size_t from,
   return count;
 }
 
-// A large file read forward from its mapping, as a renderer reads it: the
-// pages its reader has left well behind (16 MiB and more) are out of the
-// process's memory once the block's companion has looked, the pages it read
-// last (its last 4 MiB) are still there, and the block still reads the file.
-TEST(Memory, PagesOfALargeMappedFileLeaveWhatItsReaderLeftBehind) {
+// A large file read forward from its mapping, as a renderer reads it, saying
+// how far it has got: the pages in whole 2 MiB blocks of the file before that
+// are out of the process's memory, those it read since the last such block are
+// still there, and the block still reads the file. Released whole, none is
+// left.
+TEST(Memory, PagesOfAMappedFileLeaveBehindItsReader) {
   constexpr std::size_t kMib = std::size_t{1} << 20;
   constexpr std::size_t kOffset = 14;  // as a bitmap's body is mapped
-  std::vector<std::uint8_t> bytes(64 * kMib);
+  std::vector<std::uint8_t> bytes(24 * kMib);
   for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>((i >> 12) ^ i);
   const std::string path = WriteTempFile(bytes, "large.bin");
   const std::size_t size = bytes.size() - kOffset;
   if (!CountPages(bytes.data(), 0, 1)) GTEST_SKIP() << "this process's page table cannot be read";
+  const auto pageSize = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
   struct Case {
     const char* name;
-    std::vector<std::size_t> looks;  // MiB read before each look
+    std::vector<std::size_t> stops;  // bytes read before each call
   };
   const Case cases[] = {
-      {"one look", {48}},
-      {"the reader ran far between two looks", {20, 56}},
-      {"read to the end", {64}},
+      {"less than a block", {kMib}},
+      {"one call", {9 * kMib + 5}},
+      {"a call for every page", {}},
+      {"read to the end", {size}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -170,19 +168,30 @@ TEST(Memory, PagesOfALargeMappedFileLeaveWhatItsReaderLeftBehind) {
     ASSERT_TRUE(file.Open(path.c_str()));
     std::uint8_t* block = MapFileBlock(file, kOffset, size);
     ASSERT_NE(block, nullptr);
+    std::vector<std::size_t> stops = c.stops;
+    if (stops.empty()) {
+      for (std::size_t at = 0; at < 17 * kMib; at += pageSize) stops.push_back(at);
+    }
     std::size_t read = 0;
     unsigned sum = 0;
-    for (std::size_t look : c.looks) {
-      for (; read < std::min(look * kMib, size); read += static_cast<std::size_t>(sysconf(_SC_PAGESIZE)))
-        sum += *static_cast<volatile std::uint8_t*>(block + read);
-      DropPagesBehindReader(block);
+    for (std::size_t stop : stops) {
+      for (; read < stop; read += pageSize) sum += *static_cast<volatile std::uint8_t*>(block + read);
+      read = stop;
+      ReleasePagesBefore(block + read);
     }
-    const std::optional<PageCount> behind = CountPages(block, 0, read - 16 * kMib);
-    const std::optional<PageCount> near = CountPages(block, read - 4 * kMib, read);
+    // The file's offset of the last block edge the reader has passed.
+    const std::size_t edge = (kOffset + read) / (2 * kMib) * (2 * kMib);
+    const std::optional<PageCount> behind = CountPages(block, 0, edge > kOffset ? edge - kOffset : 0);
+    const std::optional<PageCount> near =
+        CountPages(block, edge > kOffset ? edge - kOffset : 0, read > kOffset ? read - kOffset : 0);
     ASSERT_TRUE(behind && near);
-    EXPECT_EQ(behind->present, 0u) << "pages well behind the reader are still in memory";
-    EXPECT_EQ(near->absent, 0u) << "pages the reader has just read are gone";
+    EXPECT_EQ(behind->present, 0u) << "pages behind the reader are still in memory";
+    EXPECT_EQ(near->absent, 0u) << "pages the reader has read since the last block are gone";
     EXPECT_EQ(std::memcmp(block, bytes.data() + kOffset, size), 0) << sum;
+    ReleaseBlockPages(block);
+    const std::optional<PageCount> all = CountPages(block, 0, size);
+    ASSERT_TRUE(all);
+    EXPECT_EQ(all->present, 0u) << "pages of a block released whole";
     FreeBlock(block, size);
   }
 }

@@ -1,7 +1,7 @@
 // Reducing stretches: each destination pixel the mean of the source area it
 // covers, exactly, also from large sources, whose result is kept; and while a
-// window is being resized, from large sources' reduced copies, which stay
-// true to the source after it is drawn on.
+// window is being resized, large sources sampled, the context marked so that
+// the window paints them exactly once it is still.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,8 +9,6 @@
 #include <functional>
 #include <vector>
 
-#include "hooks.h"
-#include "platform/linux/gdi/reduce/reduced_copies.h"
 #include "platform/win32.h"
 
 namespace {
@@ -141,7 +139,6 @@ TEST(Reduce, LargeSourcesGiveTheExactAreaAverageAndKeepIt) {
   Raster first(826, 661, [](int, int) { return Grey(7); });
   StretchBlt(first.dc, 0, 0, 826, 661, source.dc, 0, 0, 2560, 2048, SRCCOPY);
   EXPECT_LT(worstError(first), 1.0);
-  EXPECT_EQ(ReducedCopyBytes(source.bitmap), 0u);
 
   Raster again(826, 661, [](int, int) { return Grey(7); });
   StretchBlt(again.dc, 0, 0, 826, 661, source.dc, 0, 0, 2560, 2048, SRCCOPY);
@@ -154,108 +151,40 @@ TEST(Reduce, LargeSourcesGiveTheExactAreaAverageAndKeepIt) {
   EXPECT_EQ(again.Red(0, 0), 255) << "a result kept from before the source was drawn on";
 }
 
-// While a window is being resized, larger sources are read through reduced
-// copies, once they have been reduced exactly. Pictures whose block means
-// are exact (2 x 2 checks, a ramp) come out as the exact area average does;
-// odd sizes end in partial blocks. Each copy rounds its means once more, up
-// and down by turns, so a ramp keeps no bias; checks, whose means are exact
-// halves, round up.
-TEST(Reduce, WhileResizingLargeSourcesKeepTheMeanOfEachSpan) {
-  struct Case {
+// While a window is being resized, a large source that has been reduced
+// exactly once is sampled instead: each destination pixel is the source pixel
+// under its centre, and the context is marked approximated. The first paint
+// of a source, and one at the size already kept, are exact and unmarked.
+TEST(Reduce, WhileResizingLargeSourcesAreSampledAndTheContextMarked) {
+  Raster source(2560, 2048, Noise);
+  struct Step {
     const char* name;
-    int sourceWidth, sourceHeight, width, height;
-    Picture picture;
-    double worst, bias;
+    int width, height;
+    bool sampled;
   };
-  const Picture checks = [](int x, int y) { return (x + y) % 2 == 0 ? Grey(0) : Grey(255); };
-  const Picture ramp = [](int x, int y) { return Grey((x + y) / 33); };
-  const Picture rampEndingBlack = [](int x, int y) {
-    return x == 4098 || y == 4102 ? Grey(0) : Grey((x + y) / 33);
+  const Step steps[] = {
+      {"the first paint", 826, 661, false},
+      {"another size", 700, 560, true},
+      {"yet another", 333, 267, true},
+      {"the size kept", 826, 661, false},
   };
-  const Case cases[] = {
-      {"checks by 2, from the half-size copy", 2560, 2048, 1280, 1024, checks, 1.5, 0.5},
-      {"ramp by 3.1, from the half-size copy", 2560, 2048, 826, 661, ramp, 1.5, 0.1},
-      // 4099 = 4 x 1024 + 3: the half-size copy ends in a column and a row of
-      // one pixel, black here, which the quarter-size copy weighs against a
-      // whole one.
-      {"ramp by 12.3, odd sizes, from the quarter-size copy", 4099, 4103, 333, 333, rampEndingBlack, 1.5,
-       0.1},
-      // Block means of noise are not exact, but neither too light nor too dark.
-      {"noise by 3.1, from the half-size copy", 2560, 2048, 826, 661, Noise, 255, 0.05},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Raster source(c.sourceWidth, c.sourceHeight, c.picture);
-    QuickRaster target(c.width, c.height, [](int, int) { return Grey(7); });
-    StretchBlt(target.dc, 0, 0, c.width + 1, c.height, source.dc, 0, 0, c.sourceWidth, c.sourceHeight,
-               SRCCOPY);
-    EXPECT_EQ(ReducedCopyBytes(source.bitmap), 0u) << "copies before the first exact reduction";
-    StretchBlt(target.dc, 0, 0, c.width, c.height, source.dc, 0, 0, c.sourceWidth, c.sourceHeight, SRCCOPY);
-    EXPECT_GT(ReducedCopyBytes(source.bitmap), 0u);
-    double worst = 0, sum = 0;
-    for (int j = 0; j < c.height; ++j) {
-      for (int i = 0; i < c.width; ++i) {
-        const double exact = ExactRed(c.picture, c.sourceWidth, c.sourceHeight, 0, 0, c.sourceWidth,
-                                      c.sourceHeight, c.width, c.height, i, j);
-        worst = std::max(worst, std::fabs(target.Red(i, j) - exact));
-        sum += target.Red(i, j) - exact;
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    QuickRaster target(step.width, step.height, [](int, int) { return Grey(7); });
+    StretchBlt(target.dc, 0, 0, step.width, step.height, source.dc, 0, 0, 2560, 2048, SRCCOPY);
+    EXPECT_EQ(target.dc->approximated, step.sampled);
+    double worst = 0;
+    for (int j = 0; j < step.height; ++j) {
+      for (int i = 0; i < step.width; ++i) {
+        const int x = (2 * i + 1) * 2560 / (2 * step.width), y = (2 * j + 1) * 2048 / (2 * step.height);
+        const double expected =
+            step.sampled ? static_cast<double>(Noise(x, y) & 0xFF)
+                         : ExactRed(Noise, 2560, 2048, 0, 0, 2560, 2048, step.width, step.height, i, j);
+        worst = std::max(worst, std::fabs(target.Red(i, j) - expected));
       }
     }
-    EXPECT_LT(worst, c.worst);
-    EXPECT_LE(std::fabs(sum / c.width / c.height), c.bias);
+    EXPECT_LT(worst, step.sampled ? 0.5 : 1.0);
   }
-}
-
-TEST(Reduce, OnePixelGridKeepsItsGreyThroughTheCopies) {
-  const double grey = 255.0 * 36 / 49;  // 36 of every 49 pixels white
-  Raster source(2560, 2048, Grid);
-  Raster atRest(64, 64, [](int, int) { return Grey(7); });
-  StretchBlt(atRest.dc, 0, 0, 64, 64, source.dc, 0, 0, 2560, 2048, SRCCOPY);
-  for (int width : {1500, 900, 333, 101}) {
-    SCOPED_TRACE(width);
-    const int height = width * 4 / 5;
-    QuickRaster target(width, height, [](int, int) { return Grey(7); });
-    StretchBlt(target.dc, 0, 0, width, height, source.dc, 0, 0, 2560, 2048, SRCCOPY);
-    double sum = 0;
-    for (int j = 0; j < height; ++j) {
-      for (int i = 0; i < width; ++i) sum += target.Red(i, j);
-    }
-    EXPECT_NEAR(sum / width / height, grey, 0.5);
-  }
-}
-
-TEST(Reduce, CopiesFollowDrawingAndCostAtMostAThird) {
-  // 2561 x 2049 pixels: the last of them share a page with what follows.
-  Raster source(2561, 2049, [](int, int) { return Grey(200); });
-  QuickRaster target(64, 64, [](int, int) { return Grey(7); });
-  // While resizing, the first paint after a change is exact; the next ones
-  // read the copies.
-  const auto paintTwice = [&] {
-    for (int i = 0; i < 2; ++i) StretchBlt(target.dc, 0, 0, 64, 64, source.dc, 0, 0, 2561, 2049, SRCCOPY);
-  };
-  paintTwice();
-  EXPECT_EQ(target.Red(10, 10), 200);
-  EXPECT_GT(ReducedCopyBytes(source.bitmap), 0u);
-  // A third of what the bitmap would take at 4 bytes a pixel.
-  EXPECT_LE(ReducedCopyBytes(source.bitmap), std::size_t{2561} * 2049 * 4 / 3);
-
-  // Drawn on after the copies were made, each seen by the copies: the end of
-  // the last row...
-  for (int x = 2100; x < 2561; ++x) SetPixel(source.dc, x, 2048, Grey(0));
-  paintTwice();
-  EXPECT_LT(target.Red(63, 63), 200);
-  EXPECT_EQ(target.Red(10, 10), 200);
-  // ...then the first destination pixel's source area and a square.
-  for (int y = 0; y < 33; ++y) {
-    for (int x = 0; x < 41; ++x) SetPixel(source.dc, x, y, Grey(0));
-  }
-  for (int y = 1024; y < 1536; ++y) {
-    for (int x = 640; x < 1280; ++x) SetPixel(source.dc, x, y, Grey(0));
-  }
-  paintTwice();
-  EXPECT_EQ(target.Red(0, 0), 0);
-  EXPECT_EQ(target.Red(20, 40), 0);
-  EXPECT_EQ(target.Red(10, 10), 200);
 }
 
 }  // namespace

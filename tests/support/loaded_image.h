@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "bmp_builder.h"
-#include "hooks.h"
 #include "loader/bitmap_loader.h"
 #include "trace.h"
+#include "trace_listener.h"
 
 // Releases the surface and the file body, and zeroes CurrentImage, as at
 // process start.

@@ -42,6 +42,9 @@ void PressKey(HWND window, SDL_Keycode key);
 // The desktop gives the window a new size.
 void ResizeClient(HWND window, int width, int height);
 
+// Moves the window part's clock on: time passes only when a test says so.
+void AdvanceClock(int milliseconds);
+
 // A client pixel, through the window's device context.
 COLORREF ClientPixel(HWND window, int x, int y);
 

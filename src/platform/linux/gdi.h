@@ -53,17 +53,13 @@ using HWND = HWND__*;
 // behind an HGDIOBJ.
 enum class GdiKind : std::uint32_t { Bitmap = 0x42544D50, Brush = 0x42525348 };
 
-struct ReducedCopies;
-struct ExactResult;
+struct KeptReduction;
 
 struct HDC__;
 
 // The bytes of a raster's pixel: red, green, blue. A quarter less than 4:
-// fewer pages for a first load to fault in and for a shown picture to hold.
-// Everything that reads or writes rasters also works at 4 (a pixel is then
-// one aligned store); measured both ways, 3 made first loads 6 to 31%
-// faster, while loads repeated in one process, two stores a pixel, were
-// slower on palette and 1-bit files (docs/benchmarks.md).
+// fewer pages for a first load to fault in and for a shown picture to hold
+// (docs/benchmarks.md has both measured).
 constexpr std::size_t kBytesPerPixel = 3;
 // What a raster's block holds after its last pixel, so that its pixels can
 // be read four at a time (16 bytes) wherever they lie.
@@ -80,9 +76,8 @@ struct HBITMAP__ {
   // A count that moves whenever the bitmap has been written to: what was
   // derived from it is stale once the count differs (bitmap_writes.h).
   std::uint64_t writes = 0;
-  // What reducing stretches keep for the bitmap; freed with it.
-  ReducedCopies* reduced = nullptr;
-  ExactResult* exact = nullptr;
+  // Its exact reduction, kept for the next paint; freed with it.
+  KeptReduction* reduction = nullptr;
 };
 using HBITMAP = HBITMAP__*;
 
@@ -100,13 +95,13 @@ struct HDC__ {
   std::uint8_t* bits;
   std::size_t width;
   std::size_t height;
-  // SetPixel writes columns below it without further ado: the width, or 0
-  // while its first write must be noted (see SetPixel).
-  std::size_t quietWidth;
+  // The columns SetPixel writes without marking the context written: the
+  // width, or 0 while the next write must be marked (see SetPixel).
+  std::size_t unmarkedColumns;
   HBITMAP bitmap;     // selected bitmap, memory contexts only
-  bool written;       // drawn on since its bitmap's count last moved
+  bool written;       // drawn on since its bitmap's count took in the last mark
   bool quick;         // a window's while it is being resized: see StretchBlt
-  bool approximated;  // a stretch onto it read a reduced copy
+  bool approximated;  // a stretch onto it took the quick way
   HBRUSH brush;       // selected brush; null is the stock white brush
   bool memory;        // made by CreateCompatibleDC
   alignas(4) std::uint8_t stockBits[kBytesPerPixel + kRasterSlack];  // the 1 x 1 default bitmap's
@@ -141,39 +136,32 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 BOOL DeleteDC(HDC dc);
 BOOL DeleteObject(HGDIOBJ object);
 
-// Two bytes of a raster as one store, at any address. At 3 bytes a pixel, the
-// three bytes of a pixel are written as two such stores that overlap in the middle one, so
+// Two bytes of a raster as one store, at any address. The three bytes of a
+// pixel are written as two such stores that overlap in the middle one, so
 // that no store is of a character type: the compiler then knows that
 // writing a pixel changes no context, no counter and no table of the
 // caller's, and need not read them again for the next pixel.
 struct __attribute__((packed)) RasterPair {
   std::uint16_t bytes;
 };
-// At 4 bytes a pixel, a pixel is one aligned store.
-struct RasterWord {
-  std::uint32_t bytes;
-};
 
 // Writes one pixel; outside the raster it changes nothing and returns -1.
-// Where something derived from the bitmap is kept, the context's quiet width
-// is 0, so that the first write takes the slower way, which notes it (what
-// was derived is then stale) and opens the quiet width again. A run of pixels
-// thus pays for the note once, and a decoded picture not at all.
+// Where something derived from the bitmap is kept, the context's unmarked
+// columns are 0, so that the first write takes the slower way, which marks
+// the context written (what was derived is then stale) and opens the columns
+// again. A run of pixels thus pays for the mark once, and a decoded picture
+// not at all.
 inline COLORREF SetPixel(HDC dc, int x, int y, COLORREF colour) {
   const std::size_t column = static_cast<std::uint32_t>(x);
   const std::size_t row = static_cast<std::uint32_t>(y);
-  if (column >= dc->quietWidth || row >= dc->height) [[unlikely]] {
+  if (column >= dc->unmarkedColumns || row >= dc->height) [[unlikely]] {
     if (column >= dc->width || row >= dc->height) return CLR_INVALID;
     dc->written = true;
-    dc->quietWidth = dc->width;
+    dc->unmarkedColumns = dc->width;
   }
   std::uint8_t* pixel = dc->bits + (row * dc->width + column) * kBytesPerPixel;
-  if constexpr (kBytesPerPixel == 4) {
-    reinterpret_cast<RasterWord*>(pixel)->bytes = colour;
-  } else {
-    reinterpret_cast<RasterPair*>(pixel)->bytes = static_cast<std::uint16_t>(colour);           // red, green
-    reinterpret_cast<RasterPair*>(pixel + 1)->bytes = static_cast<std::uint16_t>(colour >> 8);  // green, blue
-  }
+  reinterpret_cast<RasterPair*>(pixel)->bytes = static_cast<std::uint16_t>(colour);           // red, green
+  reinterpret_cast<RasterPair*>(pixel + 1)->bytes = static_cast<std::uint16_t>(colour >> 8);  // green, blue
   return colour;
 }
 
@@ -198,20 +186,20 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
 // is the one raster operation). Enlarging repeats pixels (nearest neighbour),
 // so every source pixel becomes a crisp block. Reducing makes each
 // destination pixel the mean of the source area it covers, partly covered
-// pixels weighed by the part they contribute. A bitmap of more than 4 Mpx is
-// reduced on two cores, and the result kept for the next stretch of the same
-// bitmap with the same geometry. Onto the context of a window that is being
-// resized, once the bitmap has been reduced exactly, it is read through a copy
-// of its block means of at most 4 Mpx instead, so that a paint costs about the
-// same whatever the source's size; the window paints again exactly once its
-// size is still. Copies and results are made again once the bitmap has been
-// written to. Clipped to both rasters; source pixels outside the source raster
-// do not count.
+// pixels weighed by the part they contribute. The reduction of a bitmap of
+// more than 4 Mpx is kept for the next stretch of the same bitmap with the
+// same geometry, until the bitmap is written to. Onto the context of a window
+// that is being resized, once such a bitmap has been reduced exactly at some
+// size, a reduction takes the pixel under each destination pixel's centre
+// instead, which costs little whatever the source's size, and marks the
+// context approximated: the window paints again exactly once its size is
+// still. Clipped to both rasters; source pixels outside the source raster do
+// not count.
 BOOL StretchBlt(HDC destination, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
                 int sourceWidth, int sourceHeight, DWORD rop);
 
 // Writes code page 932 text with its top-left corner at (x, y), black on
 // opaque white, in the stock font: a Japanese font found through fontconfig,
-// 16 pixels high at 96 dots per inch and as much larger as the context's dpi.
-// Part of the window library, which has the fonts.
+// 16 pixels high at 96 dots per inch and as much larger as the context's dpi;
+// where that font lacks a character, the subset the program embeds.
 BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length);

@@ -4,19 +4,25 @@
 // new end away, and reading one raises SIGBUS. So while any file is mapped, a
 // guard handles SIGBUS: a fault inside a mapping puts zeros from the faulting
 // page to the mapping's end, in one call, and marks the mapping cut short;
-// any other SIGBUS goes to the action that was there before the guard. A
-// large mapping has a companion that drops the pages its reader has left
-// behind (read_behind.cpp), stopped before the mapping goes.
+// any other SIGBUS goes to the action that was there before the guard.
+//
+// A renderer reads a file once, forward, and every page it has read would
+// stay in the process until the mapping goes: a load would hold the whole file
+// and the whole picture at once. So the reader says how far it has got, and
+// the pages behind it leave the process's memory (MADV_DONTNEED); they stay
+// the system's cache of the file. They go in whole 2 MiB blocks of the file:
+// the page cache may hold a large file in blocks of that size, and taking
+// part of one out of a mapping costs several times what taking all of it does.
 #include "file_mapping.h"
 
 #include <signal.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
 
-#include "read_behind.h"
+#include "file_stamp.h"
+#include "page_size.h"
 
 namespace {
 
@@ -25,29 +31,29 @@ namespace {
 struct Mapping {
   std::uintptr_t base;  // page-aligned start of the mapping
   std::size_t length;
+  std::uint64_t start;        // the file's offset at base
   const std::uint8_t* block;  // what the caller was given
   int descriptor;             // a copy of the file's, to see whether it changed
-  struct stat status;         // the file as it was mapped
-  ReadBehind* follower;       // null for a small mapping, and once its pages were dropped
+  FileStamp stamp;            // the file as it was mapped
+  std::size_t released;       // bytes from base whose pages have left the process
   volatile sig_atomic_t used, cut;
 };
 constexpr int kMappings = 4;
 Mapping mappings[kMappings];
+std::size_t mappedBytes = 0;  // of every mapping alive
+
+// Pages behind a reader go in whole blocks of the file this large.
+constexpr std::uint64_t kReleaseBlock = std::uint64_t{2} << 20;
 
 struct sigaction before;  // the action the guard stands in front of
 bool guarding = false;
-
-std::uintptr_t PageSize() {
-  static const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-  return page;
-}
 
 // Zeros from the faulting page to the end of its mapping; false when the
 // fault lies in no mapping.
 bool ZeroPastTheCut(std::uintptr_t address) {
   for (Mapping& mapping : mappings) {
     if (mapping.used == 0 || address < mapping.base || address - mapping.base >= mapping.length) continue;
-    const std::uintptr_t page = address & ~(PageSize() - 1);
+    const std::uintptr_t page = address & ~(std::uintptr_t{PageSize()} - 1);
     const std::size_t rest = mapping.base + mapping.length - page;
     if (mmap(reinterpret_cast<void*>(page), rest, PROT_READ, MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS, -1,
              0) == MAP_FAILED)
@@ -96,6 +102,15 @@ Mapping* Find(const void* block) {
   return nullptr;
 }
 
+// The mapping whose bytes hold the address, or end at it; null for none.
+Mapping* Holding(const void* address) {
+  const auto at = reinterpret_cast<std::uintptr_t>(address);
+  for (Mapping& mapping : mappings) {
+    if (mapping.used != 0 && at >= mapping.base && at - mapping.base <= mapping.length) return &mapping;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 std::uint8_t* MapFileBytes(int descriptor, std::uint64_t offset, std::size_t bytes) {
@@ -120,29 +135,24 @@ std::uint8_t* MapFileBytes(int descriptor, std::uint64_t offset, std::size_t byt
   const auto* block = static_cast<const std::uint8_t*>(base) + (offset - start);
   free->base = reinterpret_cast<std::uintptr_t>(base);
   free->length = length;
+  free->start = start;
   free->block = block;
   free->descriptor = copy;
-  free->status = status;
+  free->stamp = StampOf(status);
+  free->released = 0;
   free->cut = 0;
-  free->follower = FollowReader(base, length, start);
   free->used = 1;
+  mappedBytes += length;
   return const_cast<std::uint8_t*>(block);
 }
 
-std::size_t MappedFileBytes() {
-  std::size_t bytes = 0;
-  for (const Mapping& mapping : mappings) {
-    if (mapping.used != 0) bytes += mapping.length;
-  }
-  return bytes;
-}
+std::size_t MappedFileBytes() { return mappedBytes; }
 
 bool UnmapFileBytes(const void* block) {
   Mapping* mapping = Find(block);
   if (mapping == nullptr) return false;
-  StopFollowing(mapping->follower);
-  mapping->follower = nullptr;
   mapping->used = 0;
+  mappedBytes -= mapping->length;
   munmap(reinterpret_cast<void*>(mapping->base), mapping->length);
   close(mapping->descriptor);
   StopGuardingIfIdle();
@@ -152,25 +162,24 @@ bool UnmapFileBytes(const void* block) {
 bool FileBytesChanged(const void* block) {
   const Mapping* mapping = Find(block);
   if (mapping == nullptr) return false;
-  if (mapping->cut != 0) return true;
-  struct stat now;
-  if (fstat(mapping->descriptor, &now) != 0) return true;
-  const struct stat& then = mapping->status;
-  return now.st_size != then.st_size || now.st_mtim.tv_sec != then.st_mtim.tv_sec ||
-         now.st_mtim.tv_nsec != then.st_mtim.tv_nsec;
+  return mapping->cut != 0 || ChangedSince(mapping->descriptor, mapping->stamp);
 }
 
-bool DropFileBytePages(const void* block) {
+void ReleaseFilePagesBefore(const void* position) {
+  Mapping* mapping = Holding(position);
+  if (mapping == nullptr) return;
+  const std::uint64_t reached = mapping->start + (reinterpret_cast<std::uintptr_t>(position) - mapping->base);
+  const std::uint64_t edge = reached / kReleaseBlock * kReleaseBlock;
+  if (edge <= mapping->start + mapping->released) return;
+  // From where the last call left off: the reader only goes forward.
+  const auto end = static_cast<std::size_t>(edge - mapping->start);
+  madvise(reinterpret_cast<void*>(mapping->base + mapping->released), end - mapping->released, MADV_DONTNEED);
+  mapping->released = end;
+}
+
+void ReleaseFilePages(const void* block) {
   Mapping* mapping = Find(block);
-  if (mapping == nullptr) return false;
-  StopFollowing(mapping->follower);
-  mapping->follower = nullptr;
+  if (mapping == nullptr) return;
   madvise(reinterpret_cast<void*>(mapping->base), mapping->length, MADV_DONTNEED);
-  return true;
-}
-
-// For tests: the companion's step for the mapping of block, at once.
-void DropPagesBehindReader(const void* block) {
-  const Mapping* mapping = Find(block);
-  if (mapping != nullptr && mapping->follower != nullptr) DropPagesBehind(*mapping->follower);
+  mapping->released = mapping->length;
 }

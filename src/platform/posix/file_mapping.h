@@ -18,6 +18,9 @@ bool UnmapFileBytes(const void* block);
 // short, or another size or modification time than when it was mapped.
 bool FileBytesChanged(const void* block);
 
-// Takes the pages of a mapped block out of the process's memory; they stay
-// the system's cache of the file and come back if read again.
-bool DropFileBytePages(const void* block);
+// Take pages of a mapping out of the process's memory; they stay the system's
+// cache of the file and come back if read again. The first, those of the
+// mapping that holds position which lie in whole blocks of the file before
+// it; the second, all of a mapped block. Nothing for any other address.
+void ReleaseFilePagesBefore(const void* position);
+void ReleaseFilePages(const void* block);

@@ -10,16 +10,14 @@
 
 #include <cerrno>
 
+#include "file_stamp.h"
+
 namespace {
 
 std::int64_t NowMs() {
   timespec now;
   clock_gettime(CLOCK_MONOTONIC, &now);
   return std::int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000;
-}
-
-std::int64_t Nanoseconds(const timespec& time) {
-  return std::int64_t{time.tv_sec} * 1000000000 + time.tv_nsec;
 }
 
 // Waits until the descriptor has data or its end, or the deadline passes;
@@ -42,11 +40,12 @@ bool InputFile::Open(const char* path) {
   // writing, which may be never.
   handle_ = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (handle_ < 0) return false;
-  deadline_ = NowMs() + kDeliveryLimitMs;
+  deadline_ = NowMs() + deliveryLimitMs_;
   struct stat status;
   if (fstat(static_cast<int>(handle_), &status) == 0) {
-    openedSize_ = static_cast<std::uint64_t>(status.st_size);
-    openedTime_ = Nanoseconds(status.st_mtim);
+    const FileStamp stamp = StampOf(status);
+    openedSize_ = stamp.size;
+    openedTime_ = stamp.modified;
   }
   return true;
 }
@@ -80,9 +79,5 @@ std::size_t InputFile::Read(void* buffer, std::size_t count) {
 }
 
 bool InputFile::Changed() const {
-  struct stat status;
-  if (fstat(static_cast<int>(handle_), &status) != 0) return true;
-  if (!S_ISREG(status.st_mode)) return false;
-  return static_cast<std::uint64_t>(status.st_size) != openedSize_ ||
-         Nanoseconds(status.st_mtim) != openedTime_;
+  return ChangedSince(static_cast<int>(handle_), FileStamp{openedSize_, openedTime_});
 }

@@ -15,13 +15,13 @@ void* ResizeBlock(void* block, std::size_t oldBytes, std::size_t newBytes) {
   return resized;
 }
 
+void FreeBlock(void* block, std::size_t) { std::free(block); }
+
 // Files are read, never mapped.
 std::uint8_t* MapFileBlock(const InputFile&, std::uint64_t, std::size_t) { return nullptr; }
 
 bool FileBlockChanged(const void*) { return false; }
 
-void ForgetBlockPages(const void*) {}
+void ReleasePagesBefore(const void*) {}
 
-void FreeBlock(void* block, std::size_t) { std::free(block); }
-
-void ReleaseKeptBlocks() {}
+void ReleaseBlockPages(const void*) {}

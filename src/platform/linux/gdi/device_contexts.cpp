@@ -8,27 +8,28 @@
 #include "client_area.h"
 #include "raster_pixels.h"
 #include "reduce/exact_reduction.h"
-#include "reduce/reduced_copies.h"
 
 namespace {
 
 ClientAreaLookup clientAreaLookup = nullptr;
 
-// The context draws on the bitmap from now on; what it wrote counts for the
-// bitmap it held.
+// The bitmap leaves its context; what the context wrote counts for it.
+void Deselect(HBITMAP bitmap) {
+  bitmap->writes = WriteCount(*bitmap);
+  bitmap->dc->written = false;
+  bitmap->dc = nullptr;
+}
+
+// The context draws on the bitmap from now on.
 void ShowBitmap(HDC dc, HBITMAP bitmap) {
-  if (dc->bitmap != nullptr) {
-    BitmapWrites(*dc->bitmap);
-    dc->bitmap->dc = nullptr;
-  }
+  if (dc->bitmap != nullptr) Deselect(dc->bitmap);
   bitmap->dc = dc;
   dc->bitmap = bitmap;
-  dc->written = false;
   dc->bits = bitmap->bits;
   dc->width = static_cast<std::size_t>(bitmap->width);
-  const bool derived = bitmap->reduced != nullptr || bitmap->exact != nullptr;
-  dc->quietWidth = derived ? 0 : dc->width;
   dc->height = static_cast<std::size_t>(bitmap->height);
+  // Where something derived from the bitmap is kept, its next write is marked.
+  dc->unmarkedColumns = bitmap->reduction != nullptr ? 0 : dc->width;
 }
 
 bool IsKind(HGDIOBJ object, GdiKind kind) {
@@ -50,7 +51,7 @@ HDC GetDC(HWND window) {
     const ClientArea area = clientAreaLookup(window);
     dc->bits = area.bits;
     dc->width = area.width;
-    dc->quietWidth = area.width;
+    dc->unmarkedColumns = area.width;
     dc->height = area.height;
     dc->dpi = area.dpi;
     dc->quick = area.quick;
@@ -108,8 +109,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
 
 BOOL DeleteDC(HDC dc) {
   if (dc == nullptr || !dc->memory) return FALSE;
-  BitmapWrites(*dc->bitmap);
-  dc->bitmap->dc = nullptr;
+  Deselect(dc->bitmap);
   delete dc;
   return TRUE;
 }
@@ -123,18 +123,21 @@ BOOL DeleteObject(HGDIOBJ object) {
   if (!IsKind(object, GdiKind::Bitmap)) return FALSE;
   auto* bitmap = static_cast<HBITMAP>(object);
   if (bitmap->stock || bitmap->dc != nullptr) return FALSE;
-  ReleaseReducedCopies(bitmap);
-  ReleaseExactResult(bitmap);
+  ReleaseKeptReduction(bitmap);
   FreeBlock(bitmap->bits, bitmap->bytes);
   delete bitmap;
   return TRUE;
 }
 
-std::uint64_t BitmapWrites(HBITMAP__& bitmap) {
+std::uint64_t WriteCount(const HBITMAP__& bitmap) {
+  return bitmap.writes + (bitmap.dc != nullptr && bitmap.dc->written ? 1 : 0);
+}
+
+std::uint64_t WatchWrites(HBITMAP__& bitmap) {
+  bitmap.writes = WriteCount(bitmap);
   if (bitmap.dc != nullptr) {
-    if (bitmap.dc->written) ++bitmap.writes;
     bitmap.dc->written = false;
-    bitmap.dc->quietWidth = 0;  // whoever asks derives something from it
+    bitmap.dc->unmarkedColumns = 0;
   }
   return bitmap.writes;
 }

@@ -1,7 +1,8 @@
 // Painting on device contexts: solid brushes, rectangles and the stretching
-// copy. Pure raster work over the contexts' COLORREF rasters; reducing is
-// area_average.cpp's: exactly (exact_reduction.cpp), or while a window is
-// being resized from the copies reduced_copies.cpp keeps.
+// copy. Pure raster work over the contexts' rasters. Enlarging, and reducing
+// while a window is being resized, take the source pixel under each
+// destination pixel's centre; reducing otherwise is the area average
+// (reduce/), kept for large bitmaps (exact_reduction.cpp).
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -13,11 +14,15 @@
 #include "raster_pixels.h"
 #include "reduce/area_average.h"
 #include "reduce/exact_reduction.h"
-#include "reduce/reduced_copies.h"
 
 namespace {
 
 constexpr COLORREF kBlack = 0x00000000;
+
+// Bitmaps above this many pixels keep their exact reduction, and are sampled
+// while a window is being resized: reading all of them costs a paint more
+// than a resize step can wait for.
+constexpr std::size_t kLargeBitmapPixels = std::size_t{1} << 22;
 
 // The part [first, last) of the span [start, end) of one axis that lies
 // inside a raster of the given size, in 64-bit arithmetic so nothing overflows.
@@ -31,7 +36,7 @@ Span Clip(std::int64_t start, std::int64_t end, std::size_t size) {
   return {first, std::max(first, last)};
 }
 
-// Where one axis of an enlarging stretch samples its source: for each
+// Where one axis of a sampling stretch reads its source: for each
 // destination position inside the clip, the source pixel under the
 // destination pixel's centre, -1 for one outside the source raster.
 std::vector<std::int32_t> SampleAxis(Span clip, int start, int length, int sourceStart, int sourceLength,
@@ -39,21 +44,17 @@ std::vector<std::int32_t> SampleAxis(Span clip, int start, int length, int sourc
   std::vector<std::int32_t> positions;
   positions.reserve(static_cast<std::size_t>(clip.last - clip.first));
   for (std::int64_t d = clip.first; d < clip.last; ++d) {
-    // In 128 bits: d - start reaches 2^32 and sourceLength 2^31.
-    const auto offset = static_cast<std::int64_t>(static_cast<__int128>((d - start) * 2 + 1) * sourceLength /
-                                                  (2 * std::int64_t{length}));
-    const std::int64_t position = sourceStart + offset;
+    const std::int64_t position = CentreSample(d - start, length, sourceStart, sourceLength);
     const bool inside = position >= 0 && position < static_cast<std::int64_t>(sourceSize);
     positions.push_back(inside ? static_cast<std::int32_t>(position) : -1);
   }
   return positions;
 }
 
-// Enlarging (or copying at the same size): one source pixel per destination
-// pixel; a destination pixel whose source pixel lies outside the source
-// raster keeps its colour.
-void StretchByRepeating(HDC destination, Span columns, Span rows, const std::vector<std::int32_t>& sx,
-                        const std::vector<std::int32_t>& sy, HDC source) {
+// One source pixel per destination pixel; a destination pixel whose source
+// pixel lies outside the source raster keeps its colour.
+void StretchBySampling(HDC destination, Span columns, Span rows, const std::vector<std::int32_t>& sx,
+                       const std::vector<std::int32_t>& sy, HDC source) {
   const std::size_t count = static_cast<std::size_t>(columns.last - columns.first);
   const bool allColumnsInside = std::find(sx.begin(), sx.end(), -1) == sx.end();
   for (std::int64_t d = rows.first; d < rows.last; ++d) {
@@ -118,26 +119,30 @@ BOOL StretchBlt(HDC destination, int x, int y, int width, int height, HDC source
   const Span columns = Clip(x, std::int64_t{x} + width, destination->width);
   const Span rows = Clip(y, std::int64_t{y} + height, destination->height);
   if (columns.first == columns.last || rows.first == rows.last) return TRUE;
-  if (sourceWidth > width || sourceHeight > height) {
-    const AreaStretch stretch{destination,  x,          y,         width,   height,  columns.first,
-                              columns.last, rows.first, rows.last, sourceX, sourceY, sourceWidth,
-                              sourceHeight};
-    const HBITMAP bitmap = source->bitmap;
-    const bool large =
-        bitmap != nullptr && bitmap->bits == source->bits && source->width * source->height > kMostPixelsRead;
-    if (!large) {
-      StretchByArea(stretch, OwnRaster(source));
-    } else if (destination->quick && HasExactResult(*bitmap)) {
-      const LevelRaster copy = ReductionSource(source, sourceWidth, sourceHeight, width, height);
-      if (copy.level > 0) destination->approximated = true;
-      StretchByArea(stretch, copy);
-    } else {
-      StretchExactly(stretch, source);
-    }
+  const auto sample = [&] {
+    StretchBySampling(destination, columns, rows,
+                      SampleAxis(columns, x, width, sourceX, sourceWidth, source->width),
+                      SampleAxis(rows, y, height, sourceY, sourceHeight, source->height), source);
+  };
+  if (sourceWidth <= width && sourceHeight <= height) {
+    sample();
     return TRUE;
   }
-  StretchByRepeating(destination, columns, rows,
-                     SampleAxis(columns, x, width, sourceX, sourceWidth, source->width),
-                     SampleAxis(rows, y, height, sourceY, sourceHeight, source->height), source);
+  const AreaStretch stretch{destination,  x,          y,         width,   height,  columns.first,
+                            columns.last, rows.first, rows.last, sourceX, sourceY, sourceWidth,
+                            sourceHeight};
+  const HBITMAP bitmap = source->bitmap;
+  const bool large = bitmap != nullptr && bitmap->bits == source->bits &&
+                     source->width * source->height > kLargeBitmapPixels;
+  if (!large) {
+    StretchByArea(stretch, RasterOf(source));
+  } else if (CopyKeptReduction(stretch, source)) {
+    // the same picture as last time
+  } else if (destination->quick && HasKeptReduction(*bitmap)) {
+    sample();
+    destination->approximated = true;
+  } else {
+    ReduceAndKeep(stretch, source);
+  }
   return TRUE;
 }

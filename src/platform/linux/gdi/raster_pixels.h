@@ -1,14 +1,10 @@
-// The pixels of the drawing part's rasters, kBytesPerPixel bytes each (red, green, blue),
-// read and written one at a time, and for the averaging loops four at a time.
-// Internal to the drawing part of the layer.
+// The pixels of the drawing part's rasters, kBytesPerPixel bytes each (red,
+// green, blue), read and written one at a time. Internal to the drawing part
+// of the layer.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 #include "../gdi.h"
 
@@ -36,37 +32,33 @@ inline std::uint32_t SwapRedBlue(COLORREF colour) {
   return (colour & 0x00FF00) | (colour & 0xFF) << 16 | (colour >> 16 & 0xFF);
 }
 
+// count pixels of a raster's row as the 32-bit words a display takes:
+// COLORREFs (XBGR8888), or with red and blue swapped (XRGB8888).
+inline void RowToWords(const std::uint8_t* row, std::uint32_t* words, std::size_t count, bool swapRedBlue) {
+  for (std::size_t x = 0; x < count; ++x) {
+    const COLORREF colour = PixelAt(row, x);
+    words[x] = swapRedBlue ? SwapRedBlue(colour) : colour;
+  }
+}
+
 // Fills count pixels from bits on with one colour.
 inline void FillPixels(std::uint8_t* bits, std::size_t count, COLORREF colour) {
   for (std::size_t x = 0; x < count; ++x) PutPixel(bits, x, colour);
 }
 
-// The pixel at x of a row of bytesPerPixel-byte pixels (3, or 4 for the
-// COLORREFs of a reduced copy).
-template <std::size_t kPixelBytes>
-COLORREF PixelOf(const std::uint8_t* row, std::size_t x) {
-  if constexpr (kPixelBytes == 4) {
-    return static_cast<COLORREF>(row[4 * x]) | static_cast<COLORREF>(row[4 * x + 1]) << 8 |
-           static_cast<COLORREF>(row[4 * x + 2]) << 16;
-  } else {
-    return PixelAt(row, x);
-  }
+// Division that rounds toward minus infinity.
+inline std::int64_t FloorDivide(__int128 numerator, __int128 denominator) {
+  __int128 quotient = numerator / denominator;
+  if (numerator % denominator != 0 && numerator < 0) --quotient;
+  return static_cast<std::int64_t>(quotient);
 }
 
-#ifdef __SSE2__
-// Pixels x to x + 3 of a row, each in a 32-bit lane laid out as a COLORREF;
-// the fourth byte of a lane holds whatever followed the pixel, which no
-// colour uses. Reads 16 bytes.
-template <std::size_t kPixelBytes>
-__m128i LoadFour(const std::uint8_t* row, std::size_t x) {
-  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + kPixelBytes * x));
-  if constexpr (kPixelBytes == 4) {
-    return bytes;
-  } else {
-    const __m128i second = _mm_srli_si128(bytes, 3);
-    const __m128i third = _mm_srli_si128(bytes, 6);
-    const __m128i fourth = _mm_srli_si128(bytes, 9);
-    return _mm_unpacklo_epi64(_mm_unpacklo_epi32(bytes, second), _mm_unpacklo_epi32(third, fourth));
-  }
+// The source position whose pixel lies under the centre of destination
+// position t, where a span `length` long shows a source span from
+// sourceStart, sourceLength long: sourceStart + floor((t + 1/2) x
+// sourceLength / length). In 128 bits: t reaches 2^32 and the lengths 2^31.
+inline std::int64_t CentreSample(std::int64_t t, std::int64_t length, std::int64_t sourceStart,
+                                 std::int64_t sourceLength) {
+  return sourceStart +
+         FloorDivide(static_cast<__int128>(2 * t + 1) * sourceLength, 2 * static_cast<__int128>(length));
 }
-#endif

@@ -96,7 +96,6 @@ BOOL DestroyWindow(HWND window) {
   SDL_DestroyWindow(window->sdl);
   window->sdl = nullptr;
   ReleaseClientRaster(window);
-  ReleaseKeptBlocks();
   return TRUE;
 }
 

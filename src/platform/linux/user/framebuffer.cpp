@@ -74,9 +74,9 @@ void PresentClientArea(HWND window) {
   const int width = std::min(surface->w, window->clientWidth);
   const int height = std::min(surface->h, window->clientHeight);
   if (width > 0 && height > 0) {
-    SDL_ConvertPixels(width, height, kBytesPerPixel == 3 ? SDL_PIXELFORMAT_RGB24 : SDL_PIXELFORMAT_XBGR8888,
-                      window->client, window->clientWidth * static_cast<int>(kBytesPerPixel),
-                      surface->format->format, surface->pixels, surface->pitch);
+    SDL_ConvertPixels(width, height, SDL_PIXELFORMAT_RGB24, window->client,
+                      window->clientWidth * static_cast<int>(kBytesPerPixel), surface->format->format,
+                      surface->pixels, surface->pitch);
   }
   SDL_UpdateWindowSurface(window->sdl);
 }

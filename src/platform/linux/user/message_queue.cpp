@@ -4,6 +4,7 @@
 
 #include <deque>
 
+#include "clock.h"
 #include "events.h"
 #include "layer_messages.h"
 #include "paint_cycle.h"
@@ -16,7 +17,7 @@ bool quitPosted = false;
 int quitCode = 0;
 
 MSG Stamped(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return MSG{window, message, wParam, lParam, SDL_GetTicks(), {0, 0}};
+  return MSG{window, message, wParam, lParam, static_cast<DWORD>(NowMs()), {0, 0}};
 }
 
 bool Matches(const MSG& message, HWND window, UINT first, UINT last) {

@@ -8,6 +8,7 @@
 
 #include "../../memory.h"
 #include "../gdi/raster_pixels.h"
+#include "clock.h"
 #include "display_scale.h"
 #include "framebuffer.h"
 #include "window_record.h"
@@ -20,13 +21,11 @@ std::size_t ClientBytes(int width, int height) {
 
 // How long a window's size must stay the same before its paints are exact
 // again: long enough to span the steps of a resize by hand, short enough that
-// the exact picture is shown well within 150 ms of the last step (its paint
-// takes about 20 ms more for an 8192 x 8192 picture).
-constexpr Uint32 kStillMs = 100;
+// the exact picture, whose paint takes a while for a large picture
+// (docs/benchmarks.md), is shown within 150 ms of the last step.
+constexpr std::int64_t kStillMs = 80;
 
-bool Resizing(const HWND__& window) {
-  return window.resizedAt != 0 && SDL_GetTicks() - window.resizedAt < kStillMs;
-}
+bool Resizing(const HWND__& window) { return window.resizedAt >= 0 && NowMs() - window.resizedAt < kStillMs; }
 
 }  // namespace
 
@@ -36,7 +35,6 @@ void FollowClientSize(HWND window) {
   if (width == window->clientWidth && height == window->clientHeight) return;
   ReleaseClientRaster(window);
   auto* raster = static_cast<std::uint8_t*>(AllocateBlock(ClientBytes(width, height)));
-  ReleaseKeptBlocks();                                    // the old raster served the new one if it could
   if (raster == nullptr) return;                          // no client area to draw on until the next size
   std::memset(raster, 0xFF, ClientBytes(width, height));  // white
   window->client = raster;
@@ -55,10 +53,7 @@ void MarkForRepaint(HWND window) {
   window->erase = true;
 }
 
-void NoteResize(HWND window) {
-  window->resizedAt = SDL_GetTicks();
-  if (window->resizedAt == 0) window->resizedAt = 1;
-}
+void NoteResize(HWND window) { window->resizedAt = NowMs(); }
 
 void MarkWindowsNowStill() {
   for (HWND window : RegisteredWindows()) {
@@ -72,7 +67,7 @@ int MsUntilStill() {
   int soonest = -1;
   for (HWND window : RegisteredWindows()) {
     if (window->destroyed || !window->repaintWhenStill) continue;
-    const Uint32 since = SDL_GetTicks() - window->resizedAt;
+    const std::int64_t since = NowMs() - window->resizedAt;
     const int left = since >= kStillMs ? 0 : static_cast<int>(kStillMs - since);
     if (soonest < 0 || left < soonest) soonest = left;
   }

@@ -14,8 +14,8 @@ void ReleaseClientRaster(HWND window);
 void MarkForRepaint(HWND window);
 
 // The window's size has just changed. Until it has been still for a moment,
-// its paints may show large pictures through reduced copies; a window that
-// painted so is marked for repainting once it is still.
+// its paints may show large pictures sampled rather than averaged; a window
+// that painted so is marked for repainting once it is still.
 void NoteResize(HWND window);
 void MarkWindowsNowStill();
 // How long until the next window is still, in milliseconds; -1 for none.

@@ -218,10 +218,7 @@ void Fill(Buffer& buffer, HWND window, PixelOrder order) {
       const std::uint8_t* from = window->client + static_cast<std::size_t>(y) *
                                                       static_cast<std::size_t>(window->clientWidth) *
                                                       kBytesPerPixel;
-      for (int i = 0; i < width; ++i) {
-        const std::uint32_t colour = PixelAt(from, static_cast<std::size_t>(i));
-        to[i] = order == PixelOrder::sameAsRaster ? colour : SwapRedBlue(colour);
-      }
+      RowToWords(from, to, static_cast<std::size_t>(width), order == PixelOrder::swapRedBlue);
       x = width;
     }
     std::fill(to + x, to + buffer.width, kWhite);

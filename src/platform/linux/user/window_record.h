@@ -30,8 +30,8 @@ struct HWND__ {
   int dpi = 96;
   bool scaledByToolkit = false;
   // While its size changes, the window's paints may show a large picture
-  // reduced through a copy; it paints again once the size is still.
-  Uint32 resizedAt = 0;           // SDL's ticks at the last size change
+  // sampled rather than averaged; it paints again once the size is still.
+  std::int64_t resizedAt = -1;    // NowMs() at the last size change; -1 for none
   bool repaintWhenStill = false;  // the last paint showed a quick picture
   bool visible = false;
   bool marked = false;  // anything to repaint

@@ -135,7 +135,7 @@ void AbandonSegment() {
 }
 
 // Learns the window's visual once; the segment is made with the first window.
-bool Aim(HWND window, Display* display, ::Window xwindow) {
+bool TargetWindow(HWND window, Display* display, ::Window xwindow) {
   if (target.owner == window && target.xwindow == xwindow) return target.order != PixelOrder::unsupported;
   XWindowAttributes attributes;
   if (XGetWindowAttributes(display, xwindow, &attributes) == 0) return false;
@@ -154,19 +154,6 @@ bool Aim(HWND window, Display* display, ::Window xwindow) {
   return target.order != PixelOrder::unsupported;
 }
 
-template <bool kSwapRedBlue>
-void ConvertRows(const std::uint8_t* source, int width, int height, char* rows, int pitch) {
-  for (int y = 0; y < height; ++y) {
-    const std::uint8_t* from =
-        source + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * kBytesPerPixel;
-    auto* to = reinterpret_cast<std::uint32_t*>(rows + static_cast<std::ptrdiff_t>(y) * pitch);
-    for (int x = 0; x < width; ++x) {
-      const std::uint32_t colour = PixelAt(from, static_cast<std::size_t>(x));
-      to[x] = kSwapRedBlue ? SwapRedBlue(colour) : colour;
-    }
-  }
-}
-
 }  // namespace
 
 bool PresentThroughSegment(HWND window) {
@@ -175,7 +162,7 @@ bool PresentThroughSegment(HWND window) {
   SDL_VERSION(&info.version);
   if (SDL_GetWindowWMInfo(window->sdl, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return false;
   Display* display = info.info.x11.display;
-  if (!Aim(window, display, info.info.x11.window)) return false;
+  if (!TargetWindow(window, display, info.info.x11.window)) return false;
 
   const int width = window->clientWidth, height = window->clientHeight;
   if (width <= 0 || height <= 0 || window->client == nullptr) return false;
@@ -191,10 +178,12 @@ bool PresentThroughSegment(HWND window) {
       target.order != PixelOrder::unsupported &&
       static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(height) <= segment.bytes;
   if (fits) {
-    if (target.order == PixelOrder::swapRedBlue) {
-      ConvertRows<true>(window->client, width, height, image->data, image->bytes_per_line);
-    } else {
-      ConvertRows<false>(window->client, width, height, image->data, image->bytes_per_line);
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * kBytesPerPixel;
+    for (int y = 0; y < height; ++y) {
+      RowToWords(window->client + static_cast<std::size_t>(y) * rowBytes,
+                 reinterpret_cast<std::uint32_t*>(image->data +
+                                                  static_cast<std::ptrdiff_t>(y) * image->bytes_per_line),
+                 static_cast<std::size_t>(width), target.order == PixelOrder::swapRedBlue);
     }
   }
   // The next present writes into the same segment, so the server must be done

@@ -142,10 +142,11 @@ inline COLORREF Pack(const float* totals, float scale) {
 #endif
 }
 
-// Everything one stretch computes once and reuses for every row.
-struct Work {
+// Everything one stretch works out once and reuses for every row: the
+// weights, and room for the sums.
+struct ReductionPlan {
   const AreaStretch& stretch;
-  const LevelRaster& source;
+  const SourceRaster& source;
   const Taps& columns;
   const Taps& rows;
   std::vector<float> columnWeights;  // the columns' weights over their totals
@@ -157,91 +158,91 @@ struct Work {
 
 // The weighted sums of source columns [block, block + width) over the given
 // rows, added to the totals of the destination columns that cover them.
-void AddBlock(Work& work, std::size_t block, std::size_t width, std::size_t firstRow, std::size_t count,
-              std::size_t firstWeight) {
-  const LevelRaster& source = work.source;
-  const std::size_t stride = source.pixelBytes;
-  for (std::size_t i = 0; i < count; ++i) work.rowPointers[i] = source.Row(firstRow + i) + block * stride;
-  work.rowPointers[count] = work.rowPointers[count - 1];
+void AddBlock(ReductionPlan& plan, std::size_t block, std::size_t width, std::size_t firstRow,
+              std::size_t count, std::size_t firstWeight) {
+  const SourceRaster& source = plan.source;
+  constexpr std::size_t stride = kBytesPerPixel;
+  for (std::size_t i = 0; i < count; ++i) plan.rowPointers[i] = source.Row(firstRow + i) + block * stride;
+  plan.rowPointers[count] = plan.rowPointers[count - 1];
   for (std::size_t i = 0; i < count; i += 2) {
-    const auto low = static_cast<std::uint16_t>(work.rows.weights[firstWeight + i]);
-    const auto high = i + 1 < count ? static_cast<std::uint16_t>(work.rows.weights[firstWeight + i + 1]) : 0;
-    work.pairs[i / 2] = static_cast<std::int32_t>(low | static_cast<std::uint32_t>(high) << 16);
+    const auto low = static_cast<std::uint16_t>(plan.rows.weights[firstWeight + i]);
+    const auto high = i + 1 < count ? static_cast<std::uint16_t>(plan.rows.weights[firstWeight + i + 1]) : 0;
+    plan.pairs[i / 2] = static_cast<std::int32_t>(low | static_cast<std::uint32_t>(high) << 16);
   }
-  SumRows(work.rowPointers.data(), work.pairs.data(), count, (width * stride + 3) / 4, work.sums.data());
+  SumRows(plan.rowPointers.data(), plan.pairs.data(), count, (width * stride + 3) / 4, plan.sums.data());
   // The destination columns whose runs meet the block: runs only move right.
-  const Taps& columns = work.columns;
+  const Taps& columns = plan.columns;
   const auto begin =
-      static_cast<std::size_t>(std::partition_point(work.ends.begin(), work.ends.end(),
+      static_cast<std::size_t>(std::partition_point(plan.ends.begin(), plan.ends.end(),
                                                     [&](std::size_t end) { return end <= block; }) -
-                               work.ends.begin());
+                               plan.ends.begin());
   for (std::size_t k = begin; k < columns.first.size(); ++k) {
     const auto first = static_cast<std::size_t>(columns.first[k]);
     if (first >= block + width) break;
     const std::size_t from = std::max(first, block);
-    const std::size_t to = std::min(work.ends[k], block + width);
+    const std::size_t to = std::min(plan.ends[k], block + width);
     if (from >= to) continue;
-    AddColumns(&work.sums[stride * (from - block)], stride,
-               &work.columnWeights[columns.offset[k] + (from - first)], to - from, &work.totals[4 * k]);
+    AddColumns(&plan.sums[stride * (from - block)], stride,
+               &plan.columnWeights[columns.offset[k] + (from - first)], to - from, &plan.totals[4 * k]);
   }
 }
 
 // One destination row: the columns in blocks, the rows in runs, their
 // weighted sums gathered in each destination pixel's totals.
-void StretchRow(Work& work, std::size_t r, std::size_t columnStart, std::size_t columnEnd) {
-  const Taps& rows = work.rows;
-  std::fill(work.totals.begin(), work.totals.end(), 0.0f);
+void StretchRow(ReductionPlan& plan, std::size_t r, std::size_t columnStart, std::size_t columnEnd) {
+  const Taps& rows = plan.rows;
+  std::fill(plan.totals.begin(), plan.totals.end(), 0.0f);
   const auto firstRow = static_cast<std::size_t>(rows.first[r]);
   const auto rowCount = static_cast<std::size_t>(rows.count[r]);
   for (std::size_t block = columnStart; block < columnEnd; block += kColumnBlock) {
     const std::size_t width = std::min(kColumnBlock, columnEnd - block);
     for (std::size_t done = 0; done < rowCount; done += kMaxRowsPerSum) {
-      AddBlock(work, block, width, firstRow + done, std::min(kMaxRowsPerSum, rowCount - done),
+      AddBlock(plan, block, width, firstRow + done, std::min(kMaxRowsPerSum, rowCount - done),
                static_cast<std::size_t>(rows.offset[r]) + done);
     }
   }
-  const AreaStretch& s = work.stretch;
+  const AreaStretch& s = plan.stretch;
   std::uint8_t* out = DestinationRow(s, static_cast<std::int64_t>(r));
   const float scale = 1.0f / static_cast<float>(rows.total[r]);
-  for (std::size_t k = 0; k < work.columns.first.size(); ++k) {
-    if (work.columns.count[k] != 0) PutPixel(out, k, Pack(&work.totals[4 * k], scale));
+  for (std::size_t k = 0; k < plan.columns.first.size(); ++k) {
+    if (plan.columns.count[k] != 0) PutPixel(out, k, Pack(&plan.totals[4 * k], scale));
   }
 }
 
 }  // namespace
 
-void StretchAnyTaps(const AreaStretch& s, const LevelRaster& source, const Taps& columnTaps,
+void StretchAnyTaps(const AreaStretch& s, const SourceRaster& source, const Taps& columnTaps,
                     const Taps& rowTaps) {
-  Work work{s, source, columnTaps, rowTaps, {}, {}, {}, {}, {}, {}};
-  const Taps& columns = work.columns;
+  ReductionPlan plan{s, source, columnTaps, rowTaps, {}, {}, {}, {}, {}, {}};
+  const Taps& columns = plan.columns;
   std::size_t columnStart = SIZE_MAX, columnEnd = 0;
   for (std::size_t k = 0; k < columns.first.size(); ++k) {
-    work.ends.push_back(static_cast<std::size_t>(columns.first[k] + columns.count[k]));
+    plan.ends.push_back(static_cast<std::size_t>(columns.first[k] + columns.count[k]));
     if (columns.count[k] == 0) continue;
     columnStart = std::min(columnStart, static_cast<std::size_t>(columns.first[k]));
     columnEnd = std::max(columnEnd, static_cast<std::size_t>(columns.first[k] + columns.count[k]));
     for (std::int32_t i = 0; i < columns.count[k]; ++i) {
-      work.columnWeights.push_back(static_cast<float>(columns.weights[columns.offset[k] + i]) /
+      plan.columnWeights.push_back(static_cast<float>(columns.weights[columns.offset[k] + i]) /
                                    static_cast<float>(columns.total[k]));
     }
   }
   if (columnStart >= columnEnd) return;
   std::size_t maxRows = 0;
-  for (std::int32_t count : work.rows.count) maxRows = std::max(maxRows, static_cast<std::size_t>(count));
+  for (std::int32_t count : plan.rows.count) maxRows = std::max(maxRows, static_cast<std::size_t>(count));
   maxRows = std::min(maxRows, kMaxRowsPerSum);
-  work.sums.resize(4 * kColumnBlock);
-  work.pairs.resize(maxRows / 2 + 1);
-  work.rowPointers.resize(maxRows + 1);
-  work.totals.resize(4 * columns.first.size());
-  for (std::size_t r = 0; r < work.rows.first.size(); ++r) {
-    if (work.rows.count[r] != 0) StretchRow(work, r, columnStart, columnEnd);
+  plan.sums.resize(4 * kColumnBlock);
+  plan.pairs.resize(maxRows / 2 + 1);
+  plan.rowPointers.resize(maxRows + 1);
+  plan.totals.resize(4 * columns.first.size());
+  for (std::size_t r = 0; r < plan.rows.first.size(); ++r) {
+    if (plan.rows.count[r] != 0) StretchRow(plan, r, columnStart, columnEnd);
   }
 }
 
-void StretchByArea(const AreaStretch& s, const LevelRaster& source) {
-  const Taps columns = AxisTaps(
-      {s.firstColumn, s.lastColumn, s.x, s.width, s.sourceX, s.sourceWidth, source.fullWidth, source.level});
-  const Taps rows = AxisTaps(
-      {s.firstRow, s.lastRow, s.y, s.height, s.sourceY, s.sourceHeight, source.fullHeight, source.level});
+void StretchByArea(const AreaStretch& s, const SourceRaster& source) {
+  const Taps columns =
+      AxisTaps({s.firstColumn, s.lastColumn, s.x, s.width, s.sourceX, s.sourceWidth, source.width});
+  const Taps rows =
+      AxisTaps({s.firstRow, s.lastRow, s.y, s.height, s.sourceY, s.sourceHeight, source.height});
   if (!StretchFewTaps(s, source, columns, rows)) StretchAnyTaps(s, source, columns, rows);
 }

@@ -8,25 +8,16 @@
 
 #include "../../../win32.h"
 
-// A raster to read from: the source itself (level 0, kBytesPerPixel bytes a pixel) or one
-// of its reduced copies (COLORREFs, 4 bytes), whose pixels are the means of
-// 2^level x 2^level blocks of the source. fullWidth and fullHeight are the
-// source's own size: the last column and row of a copy may stand for less
-// than a whole block.
-struct LevelRaster {
+// The raster a stretch reads: a memory context's bitmap, kBytesPerPixel bytes
+// a pixel.
+struct SourceRaster {
   const std::uint8_t* pixels;
   std::size_t width, height;
-  int level;
-  std::size_t fullWidth, fullHeight;
-  std::size_t pixelBytes;
 
-  const std::uint8_t* Row(std::size_t y) const { return pixels + y * width * pixelBytes; }
+  const std::uint8_t* Row(std::size_t y) const { return pixels + y * width * kBytesPerPixel; }
 };
 
-// The source context's own raster, as level 0.
-inline LevelRaster OwnRaster(HDC source) {
-  return {source->bits, source->width, source->height, 0, source->width, source->height, kBytesPerPixel};
-}
+inline SourceRaster RasterOf(HDC source) { return {source->bits, source->width, source->height}; }
 
 // One stretch: the destination rectangle, the part of it inside the
 // destination raster ([firstColumn, lastColumn) x [firstRow, lastRow)), and
@@ -48,7 +39,7 @@ inline std::uint8_t* DestinationRow(const AreaStretch& s, std::int64_t r) {
 
 // Along an axis where the source is longer than the destination the covered
 // span is averaged; along one where it is not, the pixel under the
-// destination pixel's centre is taken (level 0 only). Source pixels outside
+// destination pixel's centre is taken. Source pixels outside
 // the source raster do not count; a destination pixel that covers none keeps
 // its colour.
-void StretchByArea(const AreaStretch& stretch, const LevelRaster& source);
+void StretchByArea(const AreaStretch& stretch, const SourceRaster& source);

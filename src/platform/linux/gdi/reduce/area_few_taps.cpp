@@ -1,6 +1,6 @@
 // Averaging where few source pixels meet in a destination pixel: at most
-// four rows and four columns, as when reading a reduced copy at most twice
-// the destination's size, or the source itself near full size. All in 16-bit
+// four rows and four columns, as when a picture is shown at more than a
+// quarter of its size (a photograph in an ordinary window). All in 16-bit
 // lanes, keeping the high half of each product: per destination row the
 // covered source rows, each channel times 256, are summed with weights that
 // add up to 65536 (so a sum is 256 times a mean and never overflows); then
@@ -14,6 +14,7 @@
 #include "area_taps.h"
 
 #ifdef __SSE2__
+#include <emmintrin.h>
 
 namespace {
 
@@ -89,13 +90,14 @@ constexpr SumRowsFunction kSumRows[kMostTaps] = {SumRows<1>, SumRows<2>, SumRows
 // Two destination pixels at a time, each from kTaps columns' sums: where the
 // sums of each tap start (in 16-bit units, the pair's two pixels one after
 // the other) and eight weights per tap (four for each pixel's channels).
-struct Pairs {
+struct ColumnPairWeights {
   std::vector<std::uint32_t> starts;
   std::vector<std::uint16_t> weights;
 };
 
-Pairs MakePairs(const Taps& columns, std::size_t taps, std::size_t columnStart, std::size_t stride) {
-  Pairs pairs;
+ColumnPairWeights MakePairs(const Taps& columns, std::size_t taps, std::size_t columnStart,
+                            std::size_t stride) {
+  ColumnPairWeights pairs;
   const std::size_t count = columns.first.size();
   for (std::size_t k = 0; k < count; k += 2) {
     std::uint16_t weights[2][kMostTaps] = {};
@@ -116,7 +118,8 @@ Pairs MakePairs(const Taps& columns, std::size_t taps, std::size_t columnStart, 
 }
 
 template <std::size_t kTaps>
-void AverageColumns(const std::uint16_t* sums, const Pairs& pairs, std::size_t count, std::uint8_t* out) {
+void AverageColumns(const std::uint16_t* sums, const ColumnPairWeights& pairs, std::size_t count,
+                    std::uint8_t* out) {
   // Half a step, and half a unit for each product's cut-off part.
   const __m128i half = _mm_set1_epi16(64 + kTaps / 2);
   const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
@@ -138,7 +141,7 @@ void AverageColumns(const std::uint16_t* sums, const Pairs& pairs, std::size_t c
   }
 }
 
-using AverageFunction = void (*)(const std::uint16_t*, const Pairs&, std::size_t, std::uint8_t*);
+using AverageFunction = void (*)(const std::uint16_t*, const ColumnPairWeights&, std::size_t, std::uint8_t*);
 constexpr AverageFunction kAverage[kMostTaps] = {AverageColumns<1>, AverageColumns<2>, AverageColumns<3>,
                                                  AverageColumns<4>};
 
@@ -150,14 +153,14 @@ std::size_t MostTaps(const Taps& taps) {
 
 }  // namespace
 
-bool StretchFewTaps(const AreaStretch& s, const LevelRaster& source, const Taps& columns, const Taps& rows) {
+bool StretchFewTaps(const AreaStretch& s, const SourceRaster& source, const Taps& columns, const Taps& rows) {
   const std::size_t taps = MostTaps(columns);
   if (taps > kMostTaps || MostTaps(rows) > kMostTaps) return false;
   if (std::find(columns.count.begin(), columns.count.end(), 0) != columns.count.end()) return false;
   const auto columnStart = static_cast<std::size_t>(columns.first.front());
   const auto width = static_cast<std::size_t>(columns.first.back() + columns.count.back()) - columnStart;
-  const std::size_t stride = source.pixelBytes;
-  const Pairs pairs = MakePairs(columns, taps, columnStart, stride);
+  constexpr std::size_t stride = kBytesPerPixel;
+  const ColumnPairWeights pairs = MakePairs(columns, taps, columnStart, stride);
   const std::size_t words = (width * stride + 3) / 4;
   std::vector<std::uint16_t> sums(4 * words + 4);
   for (std::size_t r = 0; r < rows.first.size(); ++r) {
@@ -177,6 +180,6 @@ bool StretchFewTaps(const AreaStretch& s, const LevelRaster& source, const Taps&
 
 #else
 
-bool StretchFewTaps(const AreaStretch&, const LevelRaster&, const Taps&, const Taps&) { return false; }
+bool StretchFewTaps(const AreaStretch&, const SourceRaster&, const Taps&, const Taps&) { return false; }
 
 #endif

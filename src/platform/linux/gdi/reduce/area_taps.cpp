@@ -1,31 +1,27 @@
 // Which source pixels each destination pixel covers, and by how much: the
 // span [t, t + 1) * sourceLength / length of destination position t, in
-// 1/256 of a pixel of the raster read, cut to the source.
+// 1/4096 of a source pixel (kWeightShift), cut to the source.
 #include "area_taps.h"
 
 #include <algorithm>
 
-namespace {
+#include "../raster_pixels.h"
 
-std::int64_t FloorDivide(__int128 numerator, __int128 denominator) {
-  __int128 quotient = numerator / denominator;
-  if (numerator % denominator != 0 && numerator < 0) --quotient;
-  return static_cast<std::int64_t>(quotient);
-}
+namespace {
 
 // Where destination position t begins. 128 bits: t reaches 2^32 and the
 // lengths 2^31.
 std::int64_t Boundary(const Axis& axis, std::int64_t t) {
   const __int128 numerator = (__int128{axis.sourceStart} * axis.length + __int128{t} * axis.sourceLength)
                              << kWeightShift;
-  return FloorDivide(numerator, __int128{axis.length} << axis.level);
+  return FloorDivide(numerator, __int128{axis.length});
 }
 
 }  // namespace
 
 Taps AxisTaps(const Axis& axis) {
   Taps taps;
-  const std::int64_t end = (static_cast<std::int64_t>(axis.fullSize) << kWeightShift) >> axis.level;
+  const std::int64_t end = static_cast<std::int64_t>(axis.sourceSize) << kWeightShift;
   const bool reducing = axis.sourceLength > axis.length;
   for (std::int64_t d = axis.clipFirst; d < axis.clipLast; ++d) {
     const std::int64_t t = d - axis.start;
@@ -34,8 +30,7 @@ Taps AxisTaps(const Axis& axis) {
       low = Boundary(axis, t);
       high = Boundary(axis, t + 1);
     } else {
-      low = (axis.sourceStart + FloorDivide(__int128{2 * t + 1} * axis.sourceLength, 2 * axis.length))
-            << kWeightShift;
+      low = CentreSample(t, axis.length, axis.sourceStart, axis.sourceLength) << kWeightShift;
       high = low + (1 << kWeightShift);
     }
     low = std::clamp<std::int64_t>(low, 0, end);

@@ -23,13 +23,12 @@ struct Taps {
 
 // One axis of a stretch: the destination positions [clipFirst, clipLast) of
 // the destination span from `start`, `length` long, which shows the source
-// span from `sourceStart`, `sourceLength` long, read from a raster at `level`
-// of a source `fullSize` long. Along an axis that does not reduce, each
-// position takes the one pixel under its centre (level 0 only).
+// span from `sourceStart`, `sourceLength` long, of a source `sourceSize`
+// long. Along an axis that does not reduce, each position takes the one pixel
+// under its centre.
 struct Axis {
   std::int64_t clipFirst, clipLast, start, length, sourceStart, sourceLength;
-  std::size_t fullSize;
-  int level;
+  std::size_t sourceSize;
 };
 
 Taps AxisTaps(const Axis& axis);
@@ -38,9 +37,9 @@ Taps AxisTaps(const Axis& axis);
 // in a destination pixel and every destination column covers some source
 // column: the common case, several times faster. False, having done nothing,
 // otherwise (and always without SSE2).
-bool StretchFewTaps(const AreaStretch& stretch, const LevelRaster& source, const Taps& columns,
+bool StretchFewTaps(const AreaStretch& stretch, const SourceRaster& source, const Taps& columns,
                     const Taps& rows);
 
 // Averages in any case, with 32-bit row sums and float column sums.
-void StretchAnyTaps(const AreaStretch& stretch, const LevelRaster& source, const Taps& columns,
+void StretchAnyTaps(const AreaStretch& stretch, const SourceRaster& source, const Taps& columns,
                     const Taps& rows);
