@@ -26,6 +26,7 @@ sys.dont_write_bytecode = True  # leave the source folder as it is
 sys.path.insert(0, HERE)
 
 import bmpfile  # noqa: E402
+import viewer_run  # noqa: E402
 import xharness  # noqa: E402
 
 OPTIONS = None
@@ -48,8 +49,8 @@ TEAL = (0, 128, 128)
 OLIVE = (128, 128, 0)
 PINK = (255, 96, 160)
 
-START_TIMEOUT = 30
-STEP_TIMEOUT = 15
+START_TIMEOUT = viewer_run.START_TIMEOUT
+STEP_TIMEOUT = viewer_run.STEP_TIMEOUT
 
 
 def fit_to_client(client_width, client_height, width, height):
@@ -66,10 +67,6 @@ def zoom_caption(zoom):
     """The zoom caption as the desktop shows it: the program's caption ends in
     a line feed, which the title handed to the desktop leaves out."""
     return ("%g %%" % (zoom * 100)).encode("ascii")
-
-
-def control_characters(title):
-    return [byte for byte in title if byte < 0x20 or byte == 0x7F]
 
 
 class Picture:
@@ -159,22 +156,13 @@ def prompt_mismatches(image, full_width=False):
     return found
 
 
-class Viewer:
+class Viewer(viewer_run.ViewerRun):
     """One run of the viewer on the private display."""
 
     def __init__(self, *arguments, env=None):
-        self.process = xharness.start_process([OPTIONS.viewer, *arguments],
-                                              env=dict(SESSION.server.env, **(env or {})))
         self.x = SESSION.client
-        try:
-            xharness.wait_until(lambda: self.process.poll() is None and self.window,
-                                START_TIMEOUT, "the viewer window")
-        except TimeoutError:
-            code = self.process.poll()
-            self.kill()
-            if code is not None:
-                raise AssertionError("the viewer exited with %d before showing a window" % code)
-            raise
+        super().__init__(OPTIONS.viewer, arguments, dict(SESSION.server.env, **(env or {})),
+                         SESSION.work)
 
     @property
     def window(self):
@@ -187,31 +175,22 @@ class Viewer:
         window = self.window
         return self.x.caption(window) if window else None
 
-    def geometry(self):
-        """(x, y, width, height) of the window's client area on the screen."""
-        def current():
-            window = self.window
-            return window and self.x.geometry(window)
-
-        return xharness.wait_until(current, STEP_TIMEOUT, "the window's geometry")
+    def client_rect(self):
+        window = self.window
+        return window and self.x.geometry(window)
 
     def client_size(self):
         return self.geometry()[2:]
 
-    def wait_caption(self, expected, timeout=STEP_TIMEOUT):
-        try:
-            xharness.wait_until(lambda: self.caption() == expected, timeout,
-                                "the caption %r" % expected)
-        except TimeoutError:
-            raise AssertionError("caption is %r, expected %r" % (self.caption(), expected))
+    def check_titles(self):
         # Both of the window manager's titles, without a character it would
         # draw as a box.
         for name in ("_NET_WM_NAME", "WM_NAME"):
             title = self.x.property_bytes(self.window, name)
-            if not isinstance(title, bytes) or control_characters(title):
+            if not isinstance(title, bytes) or viewer_run.control_characters(title):
                 raise AssertionError("%s is %r" % (name, title))
 
-    def shot(self):
+    def screenshot(self):
         """The client area, as far as it lies on the screen."""
         left, top, width, height = self.geometry()
         screen_width, screen_height = SESSION.server.size
@@ -219,38 +198,12 @@ class Viewer:
                                    (left, top, min(left + width, screen_width),
                                     min(top + height, screen_height)))
 
-    def wait_picture(self, check, name, timeout=STEP_TIMEOUT):
-        """Polls screenshots until check(image) finds nothing wrong."""
-        deadline = time.monotonic() + timeout
-        while True:
-            image = self.shot()
-            found = check(image)
-            if not found or time.monotonic() >= deadline:
-                break
-            time.sleep(0.05)
-        if found:
-            saved = os.path.join(SESSION.work, name + ".png")
-            image.save(saved)
-            raise AssertionError("%s (screenshot: %s):\n  %s" % (name, saved, "\n  ".join(found)))
-        return image
-
-    def resize(self, width, height):
+    def request_size(self, width, height):
         xharness.run_tool(SESSION.server.env, "xdotool", "windowsize", str(self.window),
                           str(width), str(height))
-        xharness.wait_until(lambda: self.client_size() == (width, height), STEP_TIMEOUT,
-                            "the window to become %dx%d" % (width, height))
 
-    def close(self, timeout=STEP_TIMEOUT):
-        """Closes the window as its close box would; returns the exit code."""
+    def request_close(self):
         self.x.request_close(self.window)
-        try:
-            return self.process.wait(timeout)
-        except subprocess.TimeoutExpired:
-            self.kill()
-            raise AssertionError("the viewer did not end within %d s of closing" % timeout)
-
-    def kill(self):
-        xharness.stop_process(self.process)
 
 
 class Session:

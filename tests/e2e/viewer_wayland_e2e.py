@@ -26,6 +26,7 @@ sys.dont_write_bytecode = True  # leave the source folder as it is
 sys.path.insert(0, HERE)
 
 import viewer_e2e as shown  # noqa: E402  the X11 test's checks of the window's pixels
+import viewer_run  # noqa: E402
 import wlharness  # noqa: E402
 import xharness  # noqa: E402
 
@@ -39,90 +40,44 @@ START_TIMEOUT = shown.START_TIMEOUT
 STEP_TIMEOUT = shown.STEP_TIMEOUT
 
 
-class Viewer:
+class Viewer(viewer_run.ViewerRun):
     """One run of the viewer on the private compositor."""
 
+    screenshot_prefix = "wayland-"
+
     def __init__(self, *arguments):
-        started = time.monotonic()
-        self.errors = tempfile.TemporaryFile(dir=OPTIONS.work)  # closed when collected
-        self.process = xharness.start_process([OPTIONS.viewer, *arguments], env=SERVER.env,
-                                              stderr=self.errors)
-        try:
-            xharness.wait_until(lambda: self.process.poll() is not None or self.window,
-                                START_TIMEOUT, "the viewer window")
-        except TimeoutError:
-            self.kill()
-            raise AssertionError("no window within %d s; standard error: %r"
-                                 % (START_TIMEOUT, self.error_output()))
-        if self.process.poll() is not None:
-            raise AssertionError("the viewer exited with %d before showing a window: %r"
-                                 % (self.process.returncode, self.error_output()))
-        # For the record, not a check: how long a window took to map here.
-        print("window mapped %.2f s after start" % (time.monotonic() - started), file=sys.stderr)
+        super().__init__(OPTIONS.viewer, arguments, SERVER.env, OPTIONS.work)
 
     @property
     def window(self):
         return SERVER.window_of(self.process.pid)
 
-    def error_output(self):
-        self.errors.seek(0)
-        return self.errors.read().decode(errors="replace")
-
     def caption(self):
         window = self.window
         return window["name"].encode() if window and window["name"] is not None else None
 
+    def client_rect(self):
+        """The window's place and size in sway's layout, logical pixels."""
+        window = self.window
+        return window and window["rect"]
+
     def rect(self):
-        return xharness.wait_until(lambda: self.window and self.window["rect"], STEP_TIMEOUT,
-                                   "the window's size")
+        return self.geometry()
 
     def client_size(self):
         """The client area in device pixels."""
         width, height = self.rect()[2:]
         return width * SERVER.scale, height * SERVER.scale
 
-    def wait_caption(self, expected):
-        try:
-            xharness.wait_until(lambda: self.caption() == expected, STEP_TIMEOUT,
-                                "the title %r" % expected)
-        except TimeoutError:
-            raise AssertionError("title is %r, expected %r" % (self.caption(), expected))
-        if shown.control_characters(self.caption()):
-            raise AssertionError("the title %r has control characters" % self.caption())
+    def screenshot(self):
+        return SERVER.screenshot(self.rect())
 
-    def wait_picture(self, check, name):
-        """Polls screenshots of the client area, in device pixels, until
-        check(image) finds nothing wrong."""
-        deadline = time.monotonic() + STEP_TIMEOUT
-        while True:
-            image = SERVER.screenshot(self.rect())
-            found = check(image)
-            if not found or time.monotonic() >= deadline:
-                break
-            time.sleep(0.05)
-        if found:
-            saved = os.path.join(OPTIONS.work, "wayland-" + name + ".png")
-            image.save(saved)
-            raise AssertionError("%s (screenshot: %s):\n  %s" % (name, saved, "\n  ".join(found)))
-        return image
-
-    def resize(self, width, height):
+    def request_size(self, width, height):
         SERVER.command("[pid=%d]" % self.process.pid, "resize", "set", "width", "%d px" % width,
                        "height", "%d px" % height)
-        xharness.wait_until(lambda: self.rect()[2:] == (width, height), STEP_TIMEOUT,
-                            "the window to become %dx%d" % (width, height))
 
-    def close(self):
-        """Closes the window as its close box would; returns the exit code."""
+    def request_close(self):
         SERVER.command("[pid=%d]" % self.process.pid, "kill")
-        try:
-            return self.process.wait(STEP_TIMEOUT)
-        except subprocess.TimeoutExpired:
-            self.kill()
-            raise AssertionError("the viewer did not end within %d s of closing" % STEP_TIMEOUT)
-
-    def kill(self):
-        xharness.stop_process(self.process)
 
 
 class Session:
