@@ -102,6 +102,7 @@ int main() {
       {8192, 8192, 1920, 1080},  // the large surface: reduced 7.6 times
       {8192, 4608, 1920, 1080},  // wide: reduced 4.3 times
       {3840, 2160, 1920, 1080},  // reduced by half: every source pixel averaged
+      {1920, 1080, 1200, 900},   // the everyday picture in the window: reduced 1.6 times
       {640, 480, 1920, 1080},    // enlarged
   };
   for (const Case& c : cases) Run(c, 41);
