@@ -26,18 +26,13 @@ inline void PutPixel(std::uint8_t* row, std::size_t x, COLORREF colour) {
   pixel[2] = static_cast<std::uint8_t>(colour >> 16);
 }
 
-// A COLORREF (red in the low byte) as an XRGB pixel (blue in the low byte),
-// and back.
-inline std::uint32_t SwapRedBlue(COLORREF colour) {
-  return (colour & 0x00FF00) | (colour & 0xFF) << 16 | (colour >> 16 & 0xFF);
-}
-
 // count pixels of a raster's row as the 32-bit words a display takes:
-// COLORREFs (XBGR8888), or with red and blue swapped (XRGB8888).
+// COLORREFs (red in the low byte, XBGR8888), or with red and blue swapped
+// (blue in the low byte, XRGB8888).
 inline void RowToWords(const std::uint8_t* row, std::uint32_t* words, std::size_t count, bool swapRedBlue) {
   for (std::size_t x = 0; x < count; ++x) {
     const COLORREF colour = PixelAt(row, x);
-    words[x] = swapRedBlue ? SwapRedBlue(colour) : colour;
+    words[x] = swapRedBlue ? (colour & 0x00FF00) | (colour & 0xFF) << 16 | (colour >> 16 & 0xFF) : colour;
   }
 }
 

@@ -6,8 +6,6 @@
 #include "framebuffer.h"
 
 #include <SDL_syswm.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -19,27 +17,6 @@
 #include "x11_framebuffer.h"
 
 namespace {
-
-// Backs the window surface's pixels with memory in one call. After every
-// resize the toolkit hands out a new, untouched surface, and faulting its
-// pages in one at a time while copying costs about twice as long on virtual
-// machines. Pages already there cost next to nothing; a kernel without the
-// call leaves the copy to fault them in as before.
-void PrepareSurface(const SDL_Surface& surface) {
-#ifdef MADV_POPULATE_WRITE
-  static const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-  const auto first = reinterpret_cast<std::uintptr_t>(surface.pixels);
-  const auto last =
-      first + static_cast<std::uintptr_t>(surface.pitch) * static_cast<std::uintptr_t>(surface.h);
-  const std::uintptr_t begin = first & ~(page - 1);
-  const std::uintptr_t end = (last + page - 1) & ~(page - 1);
-  if (surface.pixels != nullptr && end > begin) {
-    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
-  }
-#else
-  static_cast<void>(surface);
-#endif
-}
 
 // The window's Wayland display and surface, or none on any other system.
 struct WaylandWindow {
@@ -70,7 +47,6 @@ void PresentClientArea(HWND window) {
     CannotShowWindow("no window surface" + (error.empty() ? std::string() : ": " + error));
     return;
   }
-  PrepareSurface(*surface);
   const int width = std::min(surface->w, window->clientWidth);
   const int height = std::min(surface->h, window->clientHeight);
   if (width > 0 && height > 0) {

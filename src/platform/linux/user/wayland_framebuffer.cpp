@@ -47,18 +47,11 @@ struct Buffer {
   bool busy = false;  // committed, and not yet given back by the compositor
 };
 
-// How the buffer's pixels hold a colour against the raster's COLORREF
-// 0x00BBGGRR: XBGR8888 is the same word, XRGB8888 (which every compositor
-// offers) has red and blue swapped.
-enum class PixelOrder { none, swapRedBlue, sameAsRaster };
-
 struct Connection {
   wl_display* display = nullptr;
   wl_event_queue* queue = nullptr;
   wl_registry* registry = nullptr;
   wl_shm* shm = nullptr;
-  bool xbgr = false;
-  bool xrgb = false;
 };
 
 Connection& connection = *new Connection;
@@ -75,23 +68,16 @@ bool Fail(std::string reason) {
 void OnRelease(void* data, wl_buffer*) { static_cast<Buffer*>(data)->busy = false; }
 const wl_buffer_listener kBufferListener = {OnRelease};
 
-void OnFormat(void*, wl_shm*, std::uint32_t format) {
-  if (format == WL_SHM_FORMAT_XBGR8888) connection.xbgr = true;
-  if (format == WL_SHM_FORMAT_XRGB8888) connection.xrgb = true;
-}
-const wl_shm_listener kShmListener = {OnFormat};
-
 void OnGlobal(void*, wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t) {
   if (connection.shm != nullptr || std::strcmp(interface, wl_shm_interface.name) != 0) return;
   connection.shm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
-  wl_shm_add_listener(connection.shm, &kShmListener, nullptr);
 }
 void OnGlobalRemove(void*, wl_registry*, std::uint32_t) {}
 const wl_registry_listener kRegistryListener = {OnGlobal, OnGlobalRemove};
 
 bool ConnectionLost() { return WaylandConnectionFailed(connection.display); }
 
-// Binds wl_shm on a queue of our own and learns its formats, once.
+// Binds wl_shm on a queue of our own, once.
 bool Connect(wl_display* display) {
   if (connection.display == display) return connection.shm != nullptr;
   if (connection.display != nullptr) return Fail("a second Wayland connection");
@@ -103,23 +89,14 @@ bool Connect(wl_display* display) {
   connection.registry = wl_display_get_registry(wrapped);
   wl_proxy_wrapper_destroy(wrapped);
   wl_registry_add_listener(connection.registry, &kRegistryListener, nullptr);
-  // The globals, then the formats of wl_shm.
-  for (int round = 0; round < 2; ++round) {
-    if (wl_display_roundtrip_queue(display, connection.queue) < 0) {
-      if (!ConnectionLost()) Fail("cannot reach the compositor");
-      connection.shm = nullptr;
-      return false;
-    }
+  // The globals; XRGB8888, the format filled, is one every wl_shm offers.
+  if (wl_display_roundtrip_queue(display, connection.queue) < 0) {
+    if (!ConnectionLost()) Fail("cannot reach the compositor");
+    connection.shm = nullptr;
+    return false;
   }
   if (connection.shm == nullptr) return Fail("the compositor offers no shared memory buffers (wl_shm)");
   return true;
-}
-
-PixelOrder Order() {
-  if constexpr (std::endian::native != std::endian::little) return PixelOrder::none;
-  if (connection.xbgr) return PixelOrder::sameAsRaster;
-  if (connection.xrgb) return PixelOrder::swapRedBlue;
-  return PixelOrder::none;
 }
 
 // Reads what the compositor has sent, waiting up to timeout for something to
@@ -149,7 +126,7 @@ void Release(Buffer& buffer) {
   buffer = Buffer{};
 }
 
-bool Make(Buffer& buffer, int width, int height, PixelOrder order) {
+bool Make(Buffer& buffer, int width, int height) {
   const std::size_t stride = static_cast<std::size_t>(width) * 4;
   const std::size_t bytes = stride * static_cast<std::size_t>(height);
   if (bytes > static_cast<std::size_t>(INT32_MAX)) return Fail("the window is too large for a buffer");
@@ -166,9 +143,8 @@ bool Make(Buffer& buffer, int width, int height, PixelOrder order) {
     return Fail(std::string("cannot make a buffer: ") + std::strerror(error));
   }
   wl_shm_pool* pool = wl_shm_create_pool(connection.shm, fd, static_cast<std::int32_t>(bytes));
-  buffer.buffer = wl_shm_pool_create_buffer(
-      pool, 0, width, height, static_cast<std::int32_t>(stride),
-      order == PixelOrder::sameAsRaster ? WL_SHM_FORMAT_XBGR8888 : WL_SHM_FORMAT_XRGB8888);
+  buffer.buffer = wl_shm_pool_create_buffer(pool, 0, width, height, static_cast<std::int32_t>(stride),
+                                            WL_SHM_FORMAT_XRGB8888);
   wl_shm_pool_destroy(pool);  // the buffer keeps what it needs of the pool
   close(fd);                  // and the compositor has its own descriptor
   buffer.pixels = static_cast<std::uint32_t*>(pixels);
@@ -182,7 +158,7 @@ bool Make(Buffer& buffer, int width, int height, PixelOrder order) {
 
 // A buffer of the size that the compositor is not reading: one kept from
 // before, or one made anew in the place of a free one of another size.
-Buffer* FreeBuffer(int width, int height, PixelOrder order) {
+Buffer* FreeBuffer(int width, int height) {
   const auto deadline = std::chrono::steady_clock::now() + kReleaseWait;
   if (!DispatchOurs(0)) return nullptr;
   for (;;) {
@@ -194,7 +170,7 @@ Buffer* FreeBuffer(int width, int height, PixelOrder order) {
     }
     if (free != nullptr) {
       Release(*free);
-      return Make(*free, width, height, order) ? free : nullptr;
+      return Make(*free, width, height) ? free : nullptr;
     }
     const auto left =
         std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -208,7 +184,7 @@ Buffer* FreeBuffer(int width, int height, PixelOrder order) {
 
 // The raster into the buffer; what the raster does not cover (it follows the
 // window's size a step behind) is white.
-void Fill(Buffer& buffer, HWND window, PixelOrder order) {
+void Fill(Buffer& buffer, HWND window) {
   const int width = window->client != nullptr ? std::min(buffer.width, window->clientWidth) : 0;
   const int height = window->client != nullptr ? std::min(buffer.height, window->clientHeight) : 0;
   for (int y = 0; y < buffer.height; ++y) {
@@ -218,7 +194,7 @@ void Fill(Buffer& buffer, HWND window, PixelOrder order) {
       const std::uint8_t* from = window->client + static_cast<std::size_t>(y) *
                                                       static_cast<std::size_t>(window->clientWidth) *
                                                       kBytesPerPixel;
-      RowToWords(from, to, static_cast<std::size_t>(width), order == PixelOrder::swapRedBlue);
+      RowToWords(from, to, static_cast<std::size_t>(width), true);
       x = width;
     }
     std::fill(to + x, to + buffer.width, kWhite);
@@ -229,9 +205,8 @@ void Fill(Buffer& buffer, HWND window, PixelOrder order) {
 
 bool PresentThroughWaylandBuffer(HWND window, wl_display* display, wl_surface* surface) {
   if (!Connect(display) || ConnectionLost()) return false;
-  const PixelOrder order = Order();
-  if (order == PixelOrder::none)
-    return Fail("the compositor offers no 32-bit buffer format the viewer can fill");
+  // XRGB8888, which every compositor takes, is a little-endian word.
+  if constexpr (std::endian::native != std::endian::little) return Fail("a big-endian machine");
   if (owner != window) ForgetWaylandWindow(owner);
   owner = window;
   // The size SDL gave the surface in device pixels, which is a multiple of the
@@ -239,9 +214,9 @@ bool PresentThroughWaylandBuffer(HWND window, wl_display* display, wl_surface* s
   int width = 0, height = 0;
   SDL_GetWindowSizeInPixels(window->sdl, &width, &height);
   if (width <= 0 || height <= 0) return true;  // nothing to show
-  Buffer* buffer = FreeBuffer(width, height, order);
+  Buffer* buffer = FreeBuffer(width, height);
   if (buffer == nullptr) return false;
-  Fill(*buffer, window, order);
+  Fill(*buffer, window);
   wl_surface_attach(surface, buffer->buffer, 0, 0);
   if (wl_proxy_get_version(reinterpret_cast<wl_proxy*>(surface)) >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION) {
     wl_surface_damage_buffer(surface, 0, 0, width, height);
