@@ -16,20 +16,28 @@
 namespace {
 
 // Interned in the order of AtomName.
-const char* const kAtomNames[] = {"WM_PROTOCOLS", "WM_DELETE_WINDOW", "_MOTIF_WM_HINTS", "_NET_WM_NAME",
-                                  "_NET_WM_ICON", "_NET_WM_PID",      "UTF8_STRING"};
+const char* const kAtomNames[] = {
+    "WM_PROTOCOLS", "WM_DELETE_WINDOW", "_MOTIF_WM_HINTS", "_NET_WM_NAME", "_NET_WM_ICON",   "_NET_WM_PID",
+    "UTF8_STRING",  "XdndAware",        "XdndEnter",       "XdndPosition", "XdndStatus",     "XdndLeave",
+    "XdndDrop",     "XdndFinished",     "XdndSelection",   "XdndTypeList", "XdndActionCopy", "text/uri-list"};
 static_assert(std::size(kAtomNames) == kAtomCount);
+
+// The core requests' codes of X11/Xproto.h, whose types clash with the
+// layer's.
+constexpr unsigned char kGetPropertyRequest = 20;
+constexpr unsigned char kSendEventRequest = 25;
 
 int sharedMemoryOpcode = -1;
 bool sharedMemoryRefused = false;
 
-// Xlib's own handler ends the process on any error. Those of MIT-SHM's
-// requests, which may fail, are noted. Any other leaves a window the layer
-// cannot count on, which it is told.
+// Xlib's own handler ends the process on any error. Those of requests that
+// may fail are noted (MIT-SHM's) or passed over: a drag's source may be gone
+// by the time we answer it or read its list of types. Any other leaves a
+// window the layer cannot count on, which it is told.
 int NoteError(Display*, XErrorEvent* error) {
   if (error->request_code == sharedMemoryOpcode) {
     sharedMemoryRefused = true;
-  } else {
+  } else if (error->request_code != kGetPropertyRequest && error->request_code != kSendEventRequest) {
     CannotShowWindow("the X server refused request " + std::to_string(error->request_code) + "." +
                      std::to_string(error->minor_code) + " with error " + std::to_string(error->error_code));
   }
@@ -143,7 +151,12 @@ void X11System::Handle(const XEvent& event) {
       if (event.xclient.message_type == atoms_[kWmProtocols] && event.xclient.format == 32 &&
           static_cast<Atom>(event.xclient.data.l[0]) == atoms_[kWmDeleteWindow]) {
         CloseRequested(window->handle);
+      } else {
+        HandleDragMessage(*window, event.xclient);
       }
+      return;
+    case SelectionNotify:
+      HandleDropData(*window, event.xselection);
       return;
     default:
       return;

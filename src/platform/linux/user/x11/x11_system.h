@@ -24,6 +24,17 @@ enum AtomName : int {
   kNetWmIcon,
   kNetWmPid,
   kUtf8String,
+  kXdndAware,
+  kXdndEnter,
+  kXdndPosition,
+  kXdndStatus,
+  kXdndLeave,
+  kXdndDrop,
+  kXdndFinished,
+  kXdndSelection,
+  kXdndTypeList,
+  kXdndActionCopy,
+  kTextUriList,
   kAtomCount
 };
 
@@ -50,9 +61,15 @@ struct X11Window {
   ::Window id = 0;
   GC gc = nullptr;
   int width = 0, height = 0;  // the client area, as last reported
+  bool acceptsFiles = false;
   X11Pixels pixels;
   // What a series of exposes has uncovered so far.
   Box exposed;
+  // The drag over the window: its source, and whether it offers a URI list.
+  ::Window dragSource = 0;
+  bool dragOffersUris = false;
+  // The source of the drop whose URI list is on its way.
+  ::Window dropSource = 0;
 };
 
 class X11System final : public WindowSystem {
@@ -88,6 +105,12 @@ class X11System final : public WindowSystem {
   void PutPixels(X11Window& window, int left, int top, int right, int bottom);
   bool MoveToBlock(X11Window& window);
   void AnswerExpose(X11Window& window, const XExposeEvent& event);
+
+  // drops.cpp
+  void HandleDragMessage(X11Window& window, const XClientMessageEvent& message);
+  void HandleDropData(X11Window& window, const XSelectionEvent& event);
+  bool OffersUriList(const XClientMessageEvent& enter);
+  void SendToSource(::Window source, Atom type, long l0, long l1, long l2, long l3, long l4);
 
   Display* display_;
   Atom atoms_[kAtomCount] = {};
