@@ -147,6 +147,11 @@ void X11System::Handle(const XEvent& event) {
     case Expose:
       AnswerExpose(*window, event.xexpose);
       return;
+    case DestroyNotify:
+      // Another program's doing: DestroyWindow forgets a window before the
+      // server can report it gone.
+      CannotShowWindow("another program destroyed the window");
+      return;
     case ClientMessage:
       if (event.xclient.message_type == atoms_[kWmProtocols] && event.xclient.format == 32 &&
           static_cast<Atom>(event.xclient.data.l[0]) == atoms_[kWmDeleteWindow]) {
