@@ -153,7 +153,7 @@ bool X11System::MakeWindow(HWND handle, const WindowSpec& spec) {
   }
   ChangeProperty(window->id, atoms_[kMotifWmHints], atoms_[kMotifWmHints], 32, motif, 5);
 
-  // Whose window it is, for the window manager to end an unanswering one.
+  // Which process on which machine shows the window, for the desktop to tell.
   const long pid = getpid();
   ChangeProperty(window->id, atoms_[kNetWmPid], XA_CARDINAL, 32, &pid, 1);
   char host[HOST_NAME_MAX + 1] = {};
