@@ -81,7 +81,7 @@ class System final : public WindowSystem {
  public:
   ~System() override;
 
-  bool MakeWindow(HWND window, const WindowSpec& spec) override;
+  bool MakeWindow(HWND window, const WindowSpec& asked) override;
   void DestroyWindow(HWND window) override;
   void ShowWindow(HWND window, bool show) override;
   void SetTitle(HWND window, const std::string& utf8) override;

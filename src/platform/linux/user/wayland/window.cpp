@@ -121,7 +121,7 @@ Window* System::FindSurface(wl_surface* surface) {
   return nullptr;
 }
 
-bool System::MakeWindow(HWND handle, const WindowSpec& spec) {
+bool System::MakeWindow(HWND handle, const WindowSpec& asked) {
   const char* missing = compositor == nullptr ? "the compositor offers no surfaces (wl_compositor)"
                         : shm == nullptr      ? "the compositor offers no shared memory buffers (wl_shm)"
                         : shell == nullptr    ? "the compositor offers no desktop windows (xdg_wm_base)"
@@ -133,13 +133,13 @@ bool System::MakeWindow(HWND handle, const WindowSpec& spec) {
   auto window = std::make_unique<Window>();
   window->system = this;
   window->handle = handle;
-  window->title = Shortened(spec.title);
-  window->style = spec.style;
-  window->acceptsFiles = spec.acceptsFiles;
-  // Where the window goes is the compositor's choice: spec.x and spec.y have
-  // no request to go to.
-  window->width = std::max(1, spec.width);
-  window->height = std::max(1, spec.height);
+  window->title = Shortened(asked.title);
+  window->style = asked.style;
+  window->acceptsFiles = asked.acceptsFiles;
+  // Where the window goes is the compositor's choice: the place asked for
+  // has no request to go to.
+  window->width = std::max(1, asked.width);
+  window->height = std::max(1, asked.height);
   window->surface = wl_compositor_create_surface(compositor);
   if (window->surface == nullptr) {
     CannotShowWindow("cannot make a surface");
