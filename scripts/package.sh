@@ -5,6 +5,9 @@
 #                                     (cmake/package.cmake)
 #   rastelle-0.1-windows-x86_64.zip   the Windows program in a folder with a
 #                                     short readme and the licences
+#   rastelle-0.1-windows-x86_64.msi   the Windows installer of the same program
+#                                     and licences (packaging/windows/rastelle.wxs,
+#                                     scripts/make-msi.sh)
 #
 #   scripts/package.sh [PRESET]
 #
@@ -39,5 +42,6 @@ src/res/fonts/LICENSE.Apache-2.0 LICENSE.fallback-font.txt
 src/res/fonts/README README.fallback-font.txt
 TEXTS
 (cd "$out/zip" && zip -q -X -r "../$folder-windows-x86_64.zip" "$folder")
+scripts/make-msi.sh "$version" "$stage" "$out/$folder-windows-x86_64.msi"
 rm -rf "$out/zip"
 ls -l "$out"

@@ -2,8 +2,9 @@
 # Installs what is missing, builds the release and the sanitizer builds and
 # runs every test in both; then cross-compiles the Windows build and runs its
 # tests and the smoke test of the viewer under Wine; then makes the Debian
-# package and the Windows zip and tests both as their users meet them (the
-# package is installed and purged on this machine).
+# package, the Windows zip and the Windows installer and tests them as their
+# users meet them (the package is installed and purged on this machine, the
+# installer installed, upgraded and uninstalled under Wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh all
@@ -57,9 +58,11 @@ run_ctest windows
 echo "== windows smoke test (under Wine)"
 run_check timeout 900 scripts/wine-smoke.sh
 
-echo "== packages: the Debian package and the Windows zip"
+echo "== packages: the Debian package, the Windows zip and the Windows installer"
 scripts/package.sh release
 run_check timeout 600 tests/package/check_packages.sh build/package build/release/tools/bmpgen/bmpgen \
+  build/windows/tests/windows/window_probe.exe
+run_check timeout 900 tests/package/check_msi.sh build/package build/release/tools/bmpgen/bmpgen \
   build/windows/tests/windows/window_probe.exe
 
 # A short fuzz run over the loader and every renderer; a crash, a hang or a

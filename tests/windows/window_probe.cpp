@@ -1,17 +1,34 @@
-// Looks at the viewer's window from outside, for the smoke test under Wine:
-//   window_probe caption PROGRAM  prints the caption once it has settled
-//   window_probe client PROGRAM   prints the client area's width and height,
-//                                 where its top left corner is on the screen,
-//                                 and the DPI the window is drawn at
-//   window_probe close PROGRAM    sends the window WM_CLOSE
+// Looks at the viewer from outside, for the tests under Wine:
+//   window_probe caption PROGRAM   prints the caption once it has settled
+//   window_probe client PROGRAM    prints the client area's width and height,
+//                                  where its top left corner is on the
+//                                  screen, and the DPI the window is drawn at
+//   window_probe close PROGRAM     sends the window WM_CLOSE
+//   window_probe run COMMAND_LINE  starts COMMAND_LINE as the shell does, as
+//                                  it stands, waits for it to end and exits
+//                                  with its exit code
+//   window_probe shortcut LINK     prints what the shortcut LINK (.lnk)
+//                                  holds: its target, its arguments, its
+//                                  working folder and its icon (FILE,INDEX),
+//                                  a line each
+//   window_probe icon LOCATION     prints the width and height of the icon at
+//                                  LOCATION (FILE,INDEX, a negative INDEX a
+//                                  resource id, as DefaultIcon values name
+//                                  icons); fails when there is none
 // PROGRAM is the file name of the process that owns the window
 // (rastelle.exe). The window is waited for up to ten seconds. The caption is
-// printed as UTF-8, with a line feed written as \n and a backslash as \\.
-// The probe is per-monitor aware itself, so it reads sizes in device pixels,
-// whatever the viewer's awareness.
+// printed as UTF-8, with a line feed written as \n and a backslash as \\;
+// paths are printed as UTF-8 as they are. The probe is per-monitor aware
+// itself, so it reads sizes in device pixels, whatever the viewer's
+// awareness.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// After windows.h.
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -79,6 +96,16 @@ std::wstring SettledCaption(HWND window) {
   return caption;
 }
 
+void PrintUtf8(const std::wstring& text) {
+  const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+  std::string out(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), length, nullptr,
+                      nullptr);
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  std::fputc('\n', stdout);
+}
+
 void PrintEscaped(const std::wstring& text) {
   std::string out;
   for (wchar_t unit : text) {
@@ -96,16 +123,97 @@ void PrintEscaped(const std::wstring& text) {
   std::fputc('\n', stdout);
 }
 
+// Starts the command line unparsed, as the shell starts a verb's command once
+// it has put the file's path in, and returns its exit code once it ends.
+int Run(const wchar_t* commandLine) {
+  std::wstring line = commandLine;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    std::fprintf(stderr, "window_probe: cannot start the command (error %lu)\n", GetLastError());
+    return 1;
+  }
+  CloseHandle(process.hThread);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD exitCode = 1;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  CloseHandle(process.hProcess);
+  return static_cast<int>(exitCode);
+}
+
+// What a shortcut holds, read through the shell's own reader.
+int PrintShortcut(const wchar_t* path) {
+  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+  IShellLinkW* link = nullptr;
+  IPersistFile* file = nullptr;
+  int status = 1;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                 reinterpret_cast<void**>(&link))) &&
+      SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+      SUCCEEDED(file->Load(path, STGM_READ))) {
+    wchar_t target[MAX_PATH] = {}, arguments[1024] = {}, folder[MAX_PATH] = {}, icon[MAX_PATH] = {};
+    int iconIndex = 0;
+    if (SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH)) &&
+        SUCCEEDED(link->GetArguments(arguments, 1024)) &&
+        SUCCEEDED(link->GetWorkingDirectory(folder, MAX_PATH)) &&
+        SUCCEEDED(link->GetIconLocation(icon, MAX_PATH, &iconIndex))) {
+      PrintUtf8(target);
+      PrintUtf8(arguments);
+      PrintUtf8(folder);
+      PrintUtf8(std::wstring(icon) + L"," + std::to_wstring(iconIndex));
+      status = 0;
+    }
+  }
+  if (file != nullptr) file->Release();
+  if (link != nullptr) link->Release();
+  CoUninitialize();
+  if (status != 0) std::fputs("window_probe: cannot read the shortcut\n", stderr);
+  return status;
+}
+
+// The size of the large icon at a location, as the shell extracts it.
+int PrintIconSize(const wchar_t* location) {
+  wchar_t file[MAX_PATH] = {};
+  lstrcpynW(file, location, MAX_PATH);
+  const int index = PathParseIconLocationW(file);
+  HICON icon = nullptr;
+  if (ExtractIconExW(file, index, &icon, nullptr, 1) == 0 || icon == nullptr) {
+    std::fputs("window_probe: no icon there\n", stderr);
+    return 1;
+  }
+  ICONINFO info{};
+  BITMAP bitmap{};
+  bool measured = GetIconInfo(icon, &info) != 0;
+  // Without a colour bitmap the mask holds the AND and the XOR masks one
+  // above the other.
+  const bool colour = measured && info.hbmColor != nullptr;
+  measured = measured && GetObjectW(colour ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap) != 0;
+  if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
+  if (info.hbmMask != nullptr) DeleteObject(info.hbmMask);
+  DestroyIcon(icon);
+  if (!measured) return 1;
+  std::printf("%ld %ld\n", bitmap.bmWidth, colour ? bitmap.bmHeight : bitmap.bmHeight / 2);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) {
-    std::fputs("usage: window_probe caption|client|close PROGRAM\n", stderr);
+    std::fputs(
+        "usage: window_probe caption|client|close PROGRAM | run COMMAND_LINE | shortcut LINK | "
+        "icon LOCATION\n",
+        stderr);
     return 2;
   }
   _setmode(_fileno(stdout), _O_BINARY);  // line feeds as they are
   SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
   const std::wstring command = argv[1];
+  if (command == L"run") return Run(argv[2]);
+  if (command == L"shortcut") return PrintShortcut(argv[2]);
+  if (command == L"icon") return PrintIconSize(argv[2]);
   HWND window = WaitForWindow(argv[2]);
   if (window == nullptr) {
     std::fputs("window_probe: no window\n", stderr);
