@@ -1,6 +1,6 @@
 # The viewer on Linux: its icon and resources, embedded as a table; the
-# window part of the platform layer on SDL; the application. cmake/install.cmake
-# installs it for the desktop.
+# window part of the platform layer on X11 and Wayland; the application.
+# cmake/install.cmake installs it for the desktop.
 
 # The icon's generator and the resource embedder run on the build machine.
 add_executable(rastelle_make_icon tools/make_icon.cpp)
@@ -51,5 +51,6 @@ file(GLOB APP_SOURCES CONFIGURE_DEPENDS src/app/*.cpp)
 add_library(rastelle_app STATIC ${APP_SOURCES})
 target_link_libraries(rastelle_app PUBLIC rastelle_core rastelle_user)
 
-add_executable(rastelle src/platform/linux/user/entry.cpp src/platform/linux/user/monotonic_clock.cpp)
-target_link_libraries(rastelle PRIVATE rastelle_app rastelle_trace)
+# The program: its entry, and the display systems it chooses between.
+add_executable(rastelle src/platform/linux/user/entry.cpp src/platform/linux/user/connect.cpp)
+target_link_libraries(rastelle PRIVATE rastelle_app rastelle_trace rastelle_x11 rastelle_wayland)

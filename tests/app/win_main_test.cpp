@@ -16,27 +16,20 @@ struct AtShow {
   std::string caption;
 } atShow;
 
-// Watches SDL's events: when the viewer window appears, notes what start-up
-// did so far and has the desktop close the window.
-int CloseWhenShown(void*, SDL_Event* event) {
-  if (event->type != SDL_WINDOWEVENT || event->window.event != SDL_WINDOWEVENT_SHOWN || atShow.seen) return 1;
+// When the viewer window appears, notes what start-up did so far and has the
+// desktop close the window.
+void CloseWhenShown(HWND window) {
   atShow.seen = true;
   atShow.imageLoaded = CurrentImage.surfaceDc != nullptr;
   atShow.width = CurrentImage.width;
-  atShow.caption = Caption(mainDialog);
-  SDL_Event close{};
-  close.type = SDL_WINDOWEVENT;
-  close.window.event = SDL_WINDOWEVENT_CLOSE;
-  close.window.windowID = event->window.windowID;
-  SDL_PushEvent(&close);
-  return 1;
+  atShow.caption = Caption(window);
+  PressCloseBox(window);
 }
 
 // The caption the window was left with: its record outlives it.
 std::string LastCaption(HWND window) { return window->text; }
 
 TEST_F(LoaderTest, WinMainLoadsTheNamedFileShowsTheWindowAndEndsWithZeroWhenClosed) {
-  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0);
   BmpFile file = TwoByTwo24();
   file.width = 1;
   file.pixels = {0, 0, 255, 0, 0, 0, 255, 0};  // 1 x 2: two red pixels
@@ -55,13 +48,12 @@ TEST_F(LoaderTest, WinMainLoadsTheNamedFileShowsTheWindowAndEndsWithZeroWhenClos
     SCOPED_TRACE(c.name);
     ResetCurrentImage();
     atShow = AtShow{};
-    SDL_AddEventWatch(CloseWhenShown, nullptr);
+    WhenShown(CloseWhenShown);
     std::string commandLine(1, '"');
     commandLine += WriteTempFile(c.bytes, "named on the command line.bmp");
     commandLine += '"';
 
     const int exitCode = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.data(), SW_SHOWNORMAL);
-    SDL_DelEventWatch(CloseWhenShown, nullptr);
 
     EXPECT_EQ(exitCode, 0);
     EXPECT_TRUE(atShow.seen);

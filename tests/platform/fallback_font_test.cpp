@@ -1,9 +1,10 @@
-// The embedded fallback font: a font SDL_ttf opens from memory, with a glyph
+// The embedded fallback font: a font FreeType opens from memory, with a glyph
 // for every character of the prompt, so the prompt can be drawn on a machine
 // without any Japanese font.
 #include "platform/linux/gdi/fallback_font.h"
 
-#include <SDL_ttf.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
 #include <gtest/gtest.h>
 
 #include <string>
@@ -30,18 +31,17 @@ std::u32string CodePoints(const std::string& utf8) {
 }
 
 TEST(FallbackFont, HasAGlyphForEveryCharacterOfThePrompt) {
-  ASSERT_EQ(TTF_Init(), 0) << TTF_GetError();
-  TTF_Font* font =
-      TTF_OpenFontRW(SDL_RWFromConstMem(kFallbackFont, static_cast<int>(kFallbackFontSize)), 1, 16);
-  ASSERT_NE(font, nullptr) << TTF_GetError();
+  FT_Library library = nullptr;
+  ASSERT_EQ(FT_Init_FreeType(&library), 0);
+  FT_Face face = nullptr;
+  ASSERT_EQ(FT_New_Memory_Face(library, kFallbackFont, static_cast<FT_Long>(kFallbackFontSize), 0, &face), 0);
   const std::u32string prompt = CodePoints(Utf8FromCp932(std::string_view(kPrompt, kPromptLength)));
   ASSERT_EQ(prompt.size(), 28u);
   for (char32_t point : prompt) {
-    EXPECT_NE(TTF_GlyphIsProvided32(font, point), 0)
-        << "no glyph for U+" << std::hex << static_cast<unsigned>(point);
+    EXPECT_NE(FT_Get_Char_Index(face, point), 0u) << "no glyph for U+" << std::hex << static_cast<unsigned>(point);
   }
-  TTF_CloseFont(font);
-  TTF_Quit();
+  FT_Done_Face(face);
+  FT_Done_FreeType(library);
 }
 
 }  // namespace

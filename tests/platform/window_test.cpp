@@ -2,6 +2,7 @@
 // with a dialog procedure that records what it receives.
 #include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -72,7 +73,7 @@ TEST_F(WindowTest, CreationFollowsTheTemplateAndSendsTheCreationMessages) {
   EXPECT_EQ(received[1].lParam, 1234);
   EXPECT_FALSE(IsWindowVisible(window));
   EXPECT_EQ(Caption(window), Cp932("ﾀﾞｲｱﾛｸﾞ"));
-  EXPECT_STREQ(SDL_GetWindowTitle(window->sdl), "ﾀﾞｲｱﾛｸﾞ");
+  EXPECT_EQ(SystemTitle(window), "ﾀﾞｲｱﾛｸﾞ");
   // 305 x 181 dialog units in a 9-point font: 12-pixel lines, so 6 pixels
   // per 4 units across and 12 per 8 down.
   RECT client;
@@ -81,9 +82,15 @@ TEST_F(WindowTest, CreationFollowsTheTemplateAndSendsTheCreationMessages) {
   EXPECT_EQ(client.top, 0);
   EXPECT_EQ(client.right, 458);
   EXPECT_EQ(client.bottom, 272);
-  const Uint32 flags = SDL_GetWindowFlags(window->sdl);
-  EXPECT_NE(flags & SDL_WINDOW_RESIZABLE, 0u);
-  EXPECT_EQ(flags & SDL_WINDOW_BORDERLESS, 0u);
+  // The window system is asked for the frame of the template's style, at its
+  // place, and for drops.
+  const WindowSpec spec = SystemSpec(window);
+  EXPECT_EQ(spec.style, 0x80CD0040u);
+  EXPECT_EQ(spec.x, 0);
+  EXPECT_EQ(spec.y, 0);
+  EXPECT_EQ(spec.width, 458);
+  EXPECT_EQ(spec.height, 272);
+  EXPECT_TRUE(spec.acceptsFiles);
   EXPECT_EQ(GetWindowLongPtrA(window, GWLP_HINSTANCE), reinterpret_cast<LONG_PTR>(GetModuleHandleA(nullptr)));
 }
 
@@ -143,7 +150,7 @@ TEST_F(WindowTest, SetWindowTextReentersTheProcedureAndKeepsTheBytes) {
   ASSERT_EQ(Messages(), (std::vector<UINT>{WM_SETTEXT}));
   EXPECT_EQ(received[0].text, error);
   EXPECT_EQ(Caption(window), error);
-  EXPECT_STREQ(SDL_GetWindowTitle(window->sdl), "エラー");  // the desktop's title is UTF-8
+  EXPECT_EQ(SystemTitle(window), "エラー");  // the desktop's title is UTF-8
   // The window keeps every byte; the desktop's title leaves out the control
   // characters, which desktops draw as boxes.
   const struct {
@@ -152,7 +159,7 @@ TEST_F(WindowTest, SetWindowTextReentersTheProcedureAndKeepsTheBytes) {
   for (const auto& row : rows) {
     SetWindowTextA(window, row.text.c_str());
     EXPECT_EQ(Caption(window), row.text);
-    EXPECT_EQ(std::string(SDL_GetWindowTitle(window->sdl)), row.title);
+    EXPECT_EQ(SystemTitle(window), row.title);
   }
 }
 
@@ -163,6 +170,46 @@ TEST_F(WindowTest, AllFilesOfOneDropArriveInOneMessage) {
   ASSERT_EQ(drops.size(), 2u);
   EXPECT_EQ(drops[0], (std::vector<std::string>{"/tmp/a.bmp", "/tmp/b c.bmp", "/tmp/\xE3\x81\x82.bmp"}));
   EXPECT_EQ(drops[1], (std::vector<std::string>{"/tmp/d.bmp"}));
+}
+
+// Drops as file managers and browsers send them: a file URI whose host is
+// empty, localhost or this machine's name is a local path, percent-decoded;
+// any other URI names no file the viewer can open and arrives as an empty
+// path, which no load opens. Comments and blank lines name nothing.
+TEST_F(WindowTest, DroppedUrisAreLocalPathsOrNone) {
+  char host[256] = {};
+  ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
+  struct Row {
+    std::string list;
+    std::vector<std::string> paths;
+  };
+  const Row rows[] = {
+      {"file:///tmp/a.bmp\r\n", {"/tmp/a.bmp"}},
+      {"file://localhost/tmp/a.bmp\r\n", {"/tmp/a.bmp"}},
+      {"file://LocalHost/tmp/a.bmp", {"/tmp/a.bmp"}},
+      {"file://" + std::string(host) + "/tmp/a.bmp\n", {"/tmp/a.bmp"}},
+      {"FILE:/tmp/a.bmp\r\n", {"/tmp/a.bmp"}},
+      {"file:///tmp/%E5%86%99%E7%9C%9F%201.bmp\r\n", {"/tmp/\xE5\x86\x99\xE7\x9C\x9F 1.bmp"}},
+      {"file:///tmp/100%25%zz%4.bmp\r\n", {"/tmp/100%%zz%4.bmp"}},
+      {"http://example.com/a.bmp\r\nfile:///tmp/b.bmp\r\n", {"", "/tmp/b.bmp"}},
+      {"smb://server/share/a.bmp\r\n", {""}},
+      {"file://elsewhere.example/tmp/a.bmp\r\n", {""}},
+      {"file:///tmp/a.bmp%00.txt\r\n", {""}},
+      {"file:tmp/a.bmp\r\n", {""}},
+      {"# dragged from a browser\r\n\r\nfile:///tmp/c.bmp\r\n", {"/tmp/c.bmp"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.list);
+    drops.clear();
+    DropUriList(window, row.list);
+    RunPendingMessages(window);
+    ASSERT_EQ(drops.size(), 1u);
+    EXPECT_EQ(drops[0], row.paths);
+  }
+  drops.clear();
+  DropUriList(window, "# nothing\r\n");
+  RunPendingMessages(window);
+  EXPECT_TRUE(drops.empty()) << "a drop that names nothing";
 }
 
 TEST_F(WindowTest, DragQueryFileCutsToTheBufferAndCounts) {
@@ -198,23 +245,16 @@ TEST_F(WindowTest, QueueOrderPostedThenQuitThenPaint) {
   EXPECT_EQ(message.message, WM_PAINT);
 }
 
-TEST_F(WindowTest, EscAndEnterBecomeCommandsAndTheCloseBoxIsLeftToTheProcedure) {
+TEST_F(WindowTest, TheCloseBoxIsLeftToTheProcedure) {
   ShowWindow(window, SW_SHOWNORMAL);
   RunPendingMessages(window);
   received.clear();
-  PressKey(window, SDLK_ESCAPE);
-  PressKey(window, SDLK_RETURN);
+  PressCloseBox(window);
   RunPendingMessages(window);
-  std::vector<WPARAM> commands;
-  for (const Received& r : received) {
-    if (r.message == WM_COMMAND) commands.push_back(r.wParam);
-  }
-  EXPECT_EQ(commands, (std::vector<WPARAM>{IDCANCEL, IDOK}));
-  const std::vector<UINT> messages = Messages();
-  EXPECT_EQ(std::count(messages.begin(), messages.end(), WM_KEYDOWN), 0);  // IsDialogMessageA took them
-
-  // A procedure that leaves WM_CLOSE alone keeps its window.
-  SendMessageA(window, WM_CLOSE, 0, 0);
+  // A procedure that leaves WM_CLOSE alone keeps its window: the default
+  // cancels the dialog, which a modeless one without a cancel button ignores.
+  std::vector<UINT> messages = Messages();
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), WM_CLOSE), 1);
   EXPECT_TRUE(IsWindow(window));
   EXPECT_TRUE(DestroyWindow(window));
   EXPECT_FALSE(IsWindow(window));
@@ -229,6 +269,8 @@ TEST_F(WindowTest, SmallIconGivesTheDesktopIts16PixelImage) {
   EXPECT_EQ(SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon)), 0);
   const IconImage* shown = ShownIconImage(window);
   ASSERT_NE(shown, nullptr);
+  ASSERT_NE(SystemIcon(window), nullptr);
+  EXPECT_EQ(SystemIcon(window)->argb, shown->argb);  // what the window system was given
   ASSERT_EQ(shown->width, 16);
   ASSERT_EQ(shown->height, 16);
   // The picture top row first, red in bits 16 to 23: a dark frame along the
@@ -271,8 +313,7 @@ class ScopedVariable {
 };
 
 TEST_F(WindowTest, AMessageBoxThatCannotBeShownGoesToStandardError) {
-  // Without an X server, SDL shows a box only through a dialog program, as on
-  // Wayland; here there is none to be found.
+  // The box is shown by a dialog program; here there is none to be found.
   const ScopedVariable x11("DISPLAY", nullptr), path("PATH", "/nonexistent");
   ::testing::internal::CaptureStderr();
   MessageBoxA(nullptr, "GetMessage ERR", "Error", MB_OK);

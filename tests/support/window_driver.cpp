@@ -40,34 +40,6 @@ HICON SmallIcon(HWND window) { return window->smallIcon; }
 
 HICON BigIcon(HWND window) { return window->bigIcon; }
 
-void DropFiles(HWND window, const std::vector<std::string>& paths) {
-  SDL_Event event{};
-  event.drop.windowID = window->sdlId;
-  event.type = SDL_DROPBEGIN;
-  SDL_PushEvent(&event);
-  for (const std::string& path : paths) {
-    event.type = SDL_DROPFILE;
-    event.drop.file = SDL_strdup(path.c_str());
-    SDL_PushEvent(&event);
-  }
-  event.type = SDL_DROPCOMPLETE;
-  event.drop.file = nullptr;
-  SDL_PushEvent(&event);
-}
-
-void PressKey(HWND window, SDL_Keycode key) {
-  for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
-    SDL_Event event{};
-    event.type = type;
-    event.key.windowID = window->sdlId;
-    event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    event.key.keysym.sym = key;
-    SDL_PushEvent(&event);
-  }
-}
-
-void ResizeClient(HWND window, int width, int height) { SDL_SetWindowSize(window->sdl, width, height); }
-
 COLORREF ClientPixel(HWND window, int x, int y) {
   HDC dc = GetDC(window);
   const COLORREF pixel = GetPixel(dc, x, y);

@@ -1,9 +1,12 @@
-// Drives windows of the layer in tests, on SDL's dummy video driver: runs the
-// message loop until nothing is left, feeds SDL events (drops, keys, resizes)
-// and reads back what the layer keeps: captions, icons, client pixels and the
-// queue. The viewer itself needs none of this.
+// Drives windows of the layer in tests, on a window system without a display
+// (headless_system.cpp): runs the message loop until nothing is left, does
+// what a desktop would do to a window (resize it, drop files onto it, press
+// its close box), moves the clock, and reads back what the layer keeps and
+// what it handed the window system: captions, titles, icons, client pixels,
+// paints. The viewer itself needs none of this.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,16 +36,29 @@ std::string Caption(HWND window);
 HICON SmallIcon(HWND window);
 HICON BigIcon(HWND window);
 
-// The desktop drops these files, in this order, onto the window.
+// What the desktop does to the window; it arrives when the layer next asks
+// the window system for events. Files dropped are sent as a URI list of file
+// URIs, percent-encoded as file managers do; DropUriList sends the list as
+// it is given.
 void DropFiles(HWND window, const std::vector<std::string>& paths);
-
-// A key is pressed and released in the window.
-void PressKey(HWND window, SDL_Keycode key);
-
-// The desktop gives the window a new size.
+void DropUriList(HWND window, const std::string& uriList);
 void ResizeClient(HWND window, int width, int height);
+void PressCloseBox(HWND window);
 
-// Moves the window part's clock on: time passes only when a test says so.
+// The next window shown is handed to action as the window system shows it.
+void WhenShown(std::function<void(HWND)> action);
+
+// The density of the screen that windows made from now on are shown on.
+void SetScreenDpi(int dpi);
+
+// What the window system was given for the window: its title, the image of
+// its icon, what it was made with, and how many pictures it was asked to show.
+std::string SystemTitle(HWND window);
+const IconImage* SystemIcon(HWND window);
+WindowSpec SystemSpec(HWND window);
+int PresentCount(HWND window);
+
+// Moves the window system's clock on: time passes only when a test says so.
 void AdvanceClock(int milliseconds);
 
 // A client pixel, through the window's device context.

@@ -1,8 +1,9 @@
 // The drawing part of the layer: Win32 types at their real values, device
-// contexts and bitmaps. Bitmaps and a window's client area are plain rasters
-// of kBytesPerPixel bytes a pixel, red, green and blue (a COLORREF's bytes
-// without the fourth), rows packed one after another, top row first, so
-// SetPixel is a bounds test and two stores.
+// contexts and bitmaps. Bitmaps are plain rasters of kBytesPerPixel bytes a
+// pixel, red, green and blue (a COLORREF's bytes without the fourth), rows
+// packed one after another, top row first, so SetPixel is a bounds test and
+// two stores. A window's client area is the memory its display reads: 4 bytes
+// a pixel in the display's order.
 #pragma once
 
 #include <cstddef>
@@ -88,6 +89,12 @@ struct HBRUSH__ {
 using HBRUSH = HBRUSH__*;
 using HGDIOBJ = void*;
 
+// How a raster holds its pixels: a bitmap's kBytesPerPixel bytes, red, green,
+// blue; or a window's 4, blue, green, red and one unused (the word 0x00RRGGBB
+// on a little-endian machine, XRGB8888), as X servers and Wayland compositors
+// read them.
+enum class PixelLayout : std::uint8_t { kRgb, kXrgb };
+
 // A device context. Drawing goes to the raster of the selected bitmap (memory
 // contexts) or of the window's client area (paint contexts); bits, width and
 // height mirror that raster so SetPixel needs no further lookup.
@@ -95,8 +102,11 @@ struct HDC__ {
   std::uint8_t* bits;
   std::size_t width;
   std::size_t height;
-  // The columns SetPixel writes without marking the context written: the
-  // width, or 0 while the next write must be marked (see SetPixel).
+  std::size_t stride;  // bytes from a row to the next
+  PixelLayout layout;
+  // The columns SetPixel writes straight into a bitmap's raster without
+  // marking the context written: the width, or 0 while the next write must be
+  // marked (see SetPixel), and always 0 for a window's.
   std::size_t unmarkedColumns;
   HBITMAP bitmap;     // selected bitmap, memory contexts only
   bool written;       // drawn on since its bitmap's count took in the last mark
@@ -145,6 +155,10 @@ struct __attribute__((packed)) RasterPair {
   std::uint16_t bytes;
 };
 
+// The slower way of SetPixel: outside the raster, a write to be marked, a
+// window's pixels.
+COLORREF SetPixelMarked(HDC dc, std::size_t column, std::size_t row, COLORREF colour);
+
 // Writes one pixel; outside the raster it changes nothing and returns -1.
 // Where something derived from the bitmap is kept, the context's unmarked
 // columns are 0, so that the first write takes the slower way, which marks
@@ -154,11 +168,8 @@ struct __attribute__((packed)) RasterPair {
 inline COLORREF SetPixel(HDC dc, int x, int y, COLORREF colour) {
   const std::size_t column = static_cast<std::uint32_t>(x);
   const std::size_t row = static_cast<std::uint32_t>(y);
-  if (column >= dc->unmarkedColumns || row >= dc->height) [[unlikely]] {
-    if (column >= dc->width || row >= dc->height) return CLR_INVALID;
-    dc->written = true;
-    dc->unmarkedColumns = dc->width;
-  }
+  if (column >= dc->unmarkedColumns || row >= dc->height) [[unlikely]]
+    return SetPixelMarked(dc, column, row, colour);
   std::uint8_t* pixel = dc->bits + (row * dc->width + column) * kBytesPerPixel;
   reinterpret_cast<RasterPair*>(pixel)->bytes = static_cast<std::uint16_t>(colour);           // red, green
   reinterpret_cast<RasterPair*>(pixel + 1)->bytes = static_cast<std::uint16_t>(colour >> 8);  // green, blue

@@ -91,16 +91,17 @@ BOOL ShowWindow(HWND window, int command);
 BOOL DestroyWindow(HWND window);
 
 // The message queue of the one GUI thread: posted messages first, then WM_QUIT
-// once posted (the result is then 0), then WM_PAINT for a visible window with
-// a marked area. -1 when no message can ever arrive.
+// once posted (the result is then 0), then WM_PAINT for a shown window with a
+// marked area that the window system can show. -1 when no message can ever
+// arrive.
 BOOL GetMessageA(LPMSG message, HWND window, UINT first, UINT last);
 void PostQuitMessage(int exitCode);
 
-// Handles the dialog's keyboard messages itself (Esc sends WM_COMMAND
-// IDCANCEL, Enter WM_COMMAND IDOK) and returns nonzero; 0 for every other
-// message.
+// The dialog's keyboard messages would be handled here; the window takes no
+// keys (Esc and Enter do nothing), so every message is left to
+// DispatchMessageA: the result is 0.
 BOOL IsDialogMessageA(HWND dialog, LPMSG message);
-// Posts the character message of a key message that types one.
+// Would post the character message of a key message; there are none: 0.
 BOOL TranslateMessage(const MSG* message);
 LRESULT DispatchMessageA(const MSG* message);
 // Sends at once: the dialog procedure, then the default handling if it
@@ -127,10 +128,12 @@ BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
 BOOL UpdateWindow(HWND window);
 BOOL GetClientRect(HWND window, LPRECT rect);
 
-// The paint context draws on the client area's raster, with the defaults: the
-// stock white brush, a black one-pixel pen, black text on opaque white in the
-// stock font. BeginPaint sends WM_ERASEBKGND when erasing was asked for and
-// clears the marks; EndPaint shows the raster in the window.
+// The paint context draws on the pixels the window shows next, with the
+// defaults: the stock white brush, a black one-pixel pen, black text on
+// opaque white in the stock font. What a paint does not draw over holds
+// whatever those pixels last held: a paint covers the client area. BeginPaint
+// sends WM_ERASEBKGND when erasing was asked for and clears the marks;
+// EndPaint shows the pixels in the window.
 HDC BeginPaint(HWND window, LPPAINTSTRUCT paint);
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
 

@@ -28,6 +28,8 @@ void ShowBitmap(HDC dc, HBITMAP bitmap) {
   dc->bits = bitmap->bits;
   dc->width = static_cast<std::size_t>(bitmap->width);
   dc->height = static_cast<std::size_t>(bitmap->height);
+  dc->stride = dc->width * kBytesPerPixel;
+  dc->layout = PixelLayout::kRgb;
   // Where something derived from the bitmap is kept, its next write is marked.
   dc->unmarkedColumns = bitmap->reduction != nullptr ? 0 : dc->width;
 }
@@ -50,9 +52,10 @@ HDC GetDC(HWND window) {
   if (window != nullptr && clientAreaLookup != nullptr) {
     const ClientArea area = clientAreaLookup(window);
     dc->bits = area.bits;
-    dc->width = area.width;
-    dc->unmarkedColumns = area.width;
-    dc->height = area.height;
+    dc->width = area.bits != nullptr ? area.width : 0;
+    dc->height = area.bits != nullptr ? area.height : 0;
+    dc->stride = area.stride;
+    dc->layout = PixelLayout::kXrgb;
     dc->dpi = area.dpi;
     dc->quick = area.quick;
   }
@@ -142,10 +145,20 @@ std::uint64_t WatchWrites(HBITMAP__& bitmap) {
   return bitmap.writes;
 }
 
+COLORREF SetPixelMarked(HDC dc, std::size_t column, std::size_t row, COLORREF colour) {
+  if (column >= dc->width || row >= dc->height) return CLR_INVALID;
+  dc->written = true;
+  // A bitmap's next pixels go the quick way again, until something derived
+  // from it is kept once more.
+  if (dc->layout == PixelLayout::kRgb) dc->unmarkedColumns = dc->width;
+  PutPixel(dc->layout, RowOf(dc, row), column, colour);
+  return colour;
+}
+
 COLORREF GetPixel(HDC dc, int x, int y) {
   if (dc == nullptr) return CLR_INVALID;
   const std::size_t column = static_cast<std::uint32_t>(x);
   const std::size_t row = static_cast<std::uint32_t>(y);
   if (column >= dc->width || row >= dc->height) return CLR_INVALID;
-  return PixelAt(dc->bits + row * dc->width * kBytesPerPixel, column);
+  return PixelAt(dc->layout, RowOf(dc, row), column);
 }

@@ -60,12 +60,14 @@ void StretchBySampling(HDC destination, Span columns, Span rows, const std::vect
   for (std::int64_t d = rows.first; d < rows.last; ++d) {
     const std::int32_t sourceRow = sy[static_cast<std::size_t>(d - rows.first)];
     if (sourceRow < 0) continue;
-    std::uint8_t* out = destination->bits + (static_cast<std::size_t>(d) * destination->width +
-                                             static_cast<std::size_t>(columns.first)) *
-                                                kBytesPerPixel;
-    const std::uint8_t* row =
-        source->bits + static_cast<std::size_t>(sourceRow) * source->width * kBytesPerPixel;
-    if (allColumnsInside) {
+    std::uint8_t* out = RowOf(destination, static_cast<std::size_t>(d)) +
+                        static_cast<std::size_t>(columns.first) * BytesPerPixel(destination->layout);
+    const std::uint8_t* row = RowOf(source, static_cast<std::size_t>(sourceRow));
+    if (destination->layout == PixelLayout::kXrgb) {
+      for (std::size_t i = 0; i < count; ++i) {
+        if (sx[i] >= 0) PutPixel(PixelLayout::kXrgb, out, i, PixelAt(row, static_cast<std::size_t>(sx[i])));
+      }
+    } else if (allColumnsInside) {
       for (std::size_t i = 0; i < count; ++i)
         std::memcpy(out + i * kBytesPerPixel, row + sx[i] * kBytesPerPixel, kBytesPerPixel);
     } else {
@@ -94,26 +96,26 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
   if (columns.first == columns.last) return TRUE;
   // One row of the fill and one of the outline, copied onto every row.
   const auto width = static_cast<std::size_t>(columns.last - columns.first);
-  std::vector<std::uint8_t> inside(width * kBytesPerPixel), edge(width * kBytesPerPixel);
-  for (std::size_t x = 0; x < width; ++x) {
-    PutPixel(inside.data(), x, fill);
-    PutPixel(edge.data(), x, kBlack);
-  }
-  if (columns.first == left) PutPixel(inside.data(), 0, kBlack);
-  if (columns.last - 1 == lastX) PutPixel(inside.data(), width - 1, kBlack);
+  const PixelLayout layout = dc->layout;
+  const std::size_t bytes = BytesPerPixel(layout);
+  std::vector<std::uint8_t> inside(width * bytes), edge(width * bytes);
+  FillPixels(layout, inside.data(), width, fill);
+  FillPixels(layout, edge.data(), width, kBlack);
+  if (columns.first == left) PutPixel(layout, inside.data(), 0, kBlack);
+  if (columns.last - 1 == lastX) PutPixel(layout, inside.data(), width - 1, kBlack);
   for (std::int64_t y = rows.first; y < rows.last; ++y) {
     const std::vector<std::uint8_t>& pattern = y == top || y == lastY ? edge : inside;
-    std::memcpy(
-        dc->bits + (static_cast<std::size_t>(y) * dc->width + static_cast<std::size_t>(columns.first)) *
-                       kBytesPerPixel,
-        pattern.data(), pattern.size());
+    std::memcpy(RowOf(dc, static_cast<std::size_t>(y)) + static_cast<std::size_t>(columns.first) * bytes,
+                pattern.data(), pattern.size());
   }
   return TRUE;
 }
 
 BOOL StretchBlt(HDC destination, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
                 int sourceWidth, int sourceHeight, DWORD rop) {
-  if (destination == nullptr || source == nullptr || rop != SRCCOPY) return FALSE;
+  // The source is a bitmap's raster, as every stretch the viewer makes.
+  if (destination == nullptr || source == nullptr || rop != SRCCOPY || source->layout != PixelLayout::kRgb)
+    return FALSE;
   if (width <= 0 || height <= 0 || sourceWidth <= 0 || sourceHeight <= 0) return FALSE;
   destination->written = true;
   const Span columns = Clip(x, std::int64_t{x} + width, destination->width);

@@ -1,22 +1,41 @@
-// The pixels of the drawing part's rasters, kBytesPerPixel bytes each (red,
-// green, blue), read and written one at a time. Internal to the drawing part
-// of the layer.
+// The pixels of the drawing part's rasters, read and written one at a time:
+// a bitmap's of kBytesPerPixel bytes (red, green, blue), a window's of 4 in
+// its display's order (PixelLayout). Internal to the drawing part of the
+// layer.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "../gdi.h"
 
-// The block a raster of width x height pixels takes.
+// The block a bitmap's raster of width x height pixels takes.
 inline std::size_t RasterBytes(std::size_t width, std::size_t height) {
   return width * height * kBytesPerPixel + kRasterSlack;
+}
+
+inline std::size_t BytesPerPixel(PixelLayout layout) {
+  return layout == PixelLayout::kRgb ? kBytesPerPixel : 4;
+}
+
+// A COLORREF (red in the low byte) as a window's word (blue in the low byte),
+// and back.
+inline std::uint32_t SwapRedBlue(std::uint32_t colour) {
+  return (colour & 0x00FF00) | (colour & 0xFF) << 16 | (colour >> 16 & 0xFF);
 }
 
 inline COLORREF PixelAt(const std::uint8_t* row, std::size_t x) {
   const std::uint8_t* pixel = row + x * kBytesPerPixel;
   return static_cast<COLORREF>(pixel[0]) | static_cast<COLORREF>(pixel[1]) << 8 |
          static_cast<COLORREF>(pixel[2]) << 16;
+}
+
+inline COLORREF PixelAt(PixelLayout layout, const std::uint8_t* row, std::size_t x) {
+  if (layout == PixelLayout::kRgb) return PixelAt(row, x);
+  std::uint32_t word;
+  std::memcpy(&word, row + 4 * x, sizeof word);
+  return SwapRedBlue(word) & 0x00FFFFFF;
 }
 
 inline void PutPixel(std::uint8_t* row, std::size_t x, COLORREF colour) {
@@ -26,19 +45,18 @@ inline void PutPixel(std::uint8_t* row, std::size_t x, COLORREF colour) {
   pixel[2] = static_cast<std::uint8_t>(colour >> 16);
 }
 
-// count pixels of a raster's row as the 32-bit words a display takes:
-// COLORREFs (red in the low byte, XBGR8888), or with red and blue swapped
-// (blue in the low byte, XRGB8888).
-inline void RowToWords(const std::uint8_t* row, std::uint32_t* words, std::size_t count, bool swapRedBlue) {
-  for (std::size_t x = 0; x < count; ++x) {
-    const COLORREF colour = PixelAt(row, x);
-    words[x] = swapRedBlue ? (colour & 0x00FF00) | (colour & 0xFF) << 16 | (colour >> 16 & 0xFF) : colour;
-  }
+inline void PutPixel(PixelLayout layout, std::uint8_t* row, std::size_t x, COLORREF colour) {
+  if (layout == PixelLayout::kRgb) return PutPixel(row, x, colour);
+  const std::uint32_t word = SwapRedBlue(colour);
+  std::memcpy(row + 4 * x, &word, sizeof word);
 }
 
+// The context's row y.
+inline std::uint8_t* RowOf(HDC dc, std::size_t y) { return dc->bits + y * dc->stride; }
+
 // Fills count pixels from bits on with one colour.
-inline void FillPixels(std::uint8_t* bits, std::size_t count, COLORREF colour) {
-  for (std::size_t x = 0; x < count; ++x) PutPixel(bits, x, colour);
+inline void FillPixels(PixelLayout layout, std::uint8_t* bits, std::size_t count, COLORREF colour) {
+  for (std::size_t x = 0; x < count; ++x) PutPixel(layout, bits, x, colour);
 }
 
 // Division that rounds toward minus infinity.

@@ -1,11 +1,15 @@
 // Text output in the stock font: a Japanese font that fontconfig finds, or
 // the subset embedded in the program where that font lacks a character,
-// rendered by SDL_ttf, black on opaque white.
-#include <SDL_ttf.h>
+// rendered by FreeType, black on opaque white. Nothing is opened before the
+// first text is drawn.
 #include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
 
+#include <algorithm>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "../../win32.h"
 #include "code_page.h"
@@ -17,6 +21,8 @@ namespace {
 // The stock font's size in pixels at 96 dots per inch: the height of a
 // full-width character.
 constexpr int kStockFontPixels = 16;
+
+constexpr COLORREF kWhite = 0x00FFFFFF;
 
 int StockFontPixels(int dpi) {
   if (dpi <= 0) return kStockFontPixels;
@@ -67,53 +73,91 @@ std::string JapaneseFontFile() {
   return file;
 }
 
-// The fonts the stock font draws with: the one fontconfig found, which may be
-// missing or, on a machine with only Latin fonts, any font at all; and the
-// embedded subset, which has the glyphs of the texts the viewer draws.
-struct StockFonts {
-  TTF_Font* found = nullptr;
-  TTF_Font* embedded = nullptr;
+// The faces the stock font draws with at one size in pixels: the one
+// fontconfig found, which may be missing or, on a machine with only Latin
+// fonts, any font at all; and the embedded subset, which has the glyphs of the
+// texts the viewer draws.
+struct StockFaces {
+  FT_Face found = nullptr;
+  FT_Face embedded = nullptr;
 };
 
-// The stock fonts at a size in pixels, opened once for each size asked for
-// (one for each density the windows have been on).
-StockFonts OpenStockFonts(int pixels) {
-  if (TTF_WasInit() == 0 && TTF_Init() != 0) return {};
-  static const std::string file = JapaneseFontFile();
-  StockFonts fonts;
-  if (!file.empty()) fonts.found = TTF_OpenFont(file.c_str(), pixels);
-  SDL_RWops* bytes = SDL_RWFromConstMem(kFallbackFont, static_cast<int>(kFallbackFontSize));
-  if (bytes != nullptr) fonts.embedded = TTF_OpenFontRW(bytes, 1, pixels);
-  return fonts;
+FT_Library Library() {
+  static FT_Library library = [] {
+    FT_Library made = nullptr;
+    return FT_Init_FreeType(&made) == 0 ? made : nullptr;
+  }();
+  return library;
 }
 
-// Whether the font has a glyph for every character of the UTF-8 text (as
-// iconv wrote it, so well formed).
-bool HasEveryGlyph(TTF_Font* font, const std::string& utf8) {
-  if (font == nullptr) return false;
+// The faces at a size, opened once for each size asked for (one for each
+// density the windows have been on).
+StockFaces OpenStockFaces(int pixels) {
+  StockFaces faces;
+  FT_Library library = Library();
+  if (library == nullptr) return faces;
+  static const std::string file = JapaneseFontFile();
+  if (!file.empty() && FT_New_Face(library, file.c_str(), 0, &faces.found) != 0) faces.found = nullptr;
+  if (FT_New_Memory_Face(library, kFallbackFont, static_cast<FT_Long>(kFallbackFontSize), 0,
+                         &faces.embedded) != 0)
+    faces.embedded = nullptr;
+  for (FT_Face face : {faces.found, faces.embedded}) {
+    if (face != nullptr) FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixels));
+  }
+  return faces;
+}
+
+// The characters of UTF-8 text (as iconv wrote it, so well formed).
+std::vector<char32_t> CodePoints(const std::string& utf8) {
+  std::vector<char32_t> points;
   for (std::size_t i = 0; i < utf8.size();) {
     const auto lead = static_cast<unsigned char>(utf8[i]);
     const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    Uint32 point = length == 1 ? lead : lead & (0x7Fu >> length);
+    char32_t point = length == 1 ? lead : lead & (0x7Fu >> length);
     for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k) {
       point = point << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3Fu);
     }
-    if (TTF_GlyphIsProvided32(font, point) == 0) return false;
+    points.push_back(point);
     i += length;
   }
-  return true;
+  return points;
 }
 
-// The first font that draws every character of the text, rather than boxes;
-// when none does, the found font, whose boxes at least show where text is.
-TTF_Font* FontFor(const std::string& utf8, int pixels) {
-  static std::map<int, StockFonts>& opened = *new std::map<int, StockFonts>;
+bool HasEveryGlyph(FT_Face face, const std::vector<char32_t>& text) {
+  return face != nullptr && std::all_of(text.begin(), text.end(), [face](char32_t point) {
+           return FT_Get_Char_Index(face, point) != 0;
+         });
+}
+
+// The first face that draws every character of the text, rather than boxes;
+// when none does, the found one, whose boxes at least show where text is.
+FT_Face FaceFor(const std::vector<char32_t>& text, int pixels) {
+  static std::map<int, StockFaces>& opened = *new std::map<int, StockFaces>;
   auto found = opened.find(pixels);
-  if (found == opened.end()) found = opened.emplace(pixels, OpenStockFonts(pixels)).first;
-  const StockFonts& fonts = found->second;
-  if (HasEveryGlyph(fonts.found, utf8)) return fonts.found;
-  if (HasEveryGlyph(fonts.embedded, utf8)) return fonts.embedded;
-  return fonts.found != nullptr ? fonts.found : fonts.embedded;
+  if (found == opened.end()) found = opened.emplace(pixels, OpenStockFaces(pixels)).first;
+  const StockFaces& faces = found->second;
+  if (HasEveryGlyph(faces.found, text)) return faces.found;
+  if (HasEveryGlyph(faces.embedded, text)) return faces.embedded;
+  return faces.found != nullptr ? faces.found : faces.embedded;
+}
+
+// 26.6 fixed point, as FreeType measures, to whole pixels.
+long Ceiling(FT_Pos value) { return (value + 63) >> 6; }
+long Floor(FT_Pos value) { return value >> 6; }
+
+// Paints one row of coverage from `from` on: each value's share of black over
+// the white the box already holds.
+void Blend(HDC dc, long y, long x, const unsigned char* coverage, unsigned count) {
+  if (y < 0 || y >= static_cast<long>(dc->height)) return;
+  std::uint8_t* row = RowOf(dc, static_cast<std::size_t>(y));
+  for (unsigned i = 0; i < count; ++i) {
+    const long column = x + static_cast<long>(i);
+    if (column < 0 || column >= static_cast<long>(dc->width) || coverage[i] == 0) continue;
+    const COLORREF grey = static_cast<COLORREF>(255 - coverage[i]);
+    const COLORREF under = PixelAt(dc->layout, row, static_cast<std::size_t>(column));
+    const COLORREF shade = std::min(grey, under & 0xFF);  // where glyphs overlap, the darker
+    PutPixel(dc->layout, row, static_cast<std::size_t>(column), RGB(shade, shade, shade));
+  }
 }
 
 }  // namespace
@@ -122,26 +166,40 @@ BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
   if (dc == nullptr || text == nullptr || length < 0) return FALSE;
   if (length == 0) return TRUE;
   dc->written = true;
-  const std::string utf8 = Utf8FromCp932(std::string_view(text, static_cast<std::size_t>(length)));
-  TTF_Font* font = FontFor(utf8, StockFontPixels(dc->dpi));
-  if (font == nullptr) return FALSE;
-  SDL_Surface* rendered =
-      TTF_RenderUTF8_Shaded(font, utf8.c_str(), SDL_Color{0, 0, 0, 255}, SDL_Color{255, 255, 255, 255});
-  if (rendered == nullptr) return FALSE;
-  // An 8-bit surface whose palette runs from the background to the text colour.
-  const SDL_Color* palette = rendered->format->palette->colors;
-  for (int row = 0; row < rendered->h; ++row) {
-    const long long targetY = static_cast<long long>(y) + row;
-    if (targetY < 0 || targetY >= static_cast<long long>(dc->height)) continue;
-    const auto* source = static_cast<const Uint8*>(rendered->pixels) + row * rendered->pitch;
-    std::uint8_t* target = dc->bits + static_cast<std::size_t>(targetY) * dc->width * kBytesPerPixel;
-    for (int column = 0; column < rendered->w; ++column) {
-      const long long targetX = static_cast<long long>(x) + column;
-      if (targetX < 0 || targetX >= static_cast<long long>(dc->width)) continue;
-      const SDL_Color colour = palette[source[column]];
-      PutPixel(target, static_cast<std::size_t>(targetX), RGB(colour.r, colour.g, colour.b));
+  const std::vector<char32_t> points =
+      CodePoints(Utf8FromCp932(std::string_view(text, static_cast<std::size_t>(length))));
+  FT_Face face = FaceFor(points, StockFontPixels(dc->dpi));
+  if (face == nullptr) return FALSE;
+  // The box: as wide as the characters advance, as high as the font's line
+  // from its ascender to its descender, all of it white (the opaque
+  // background), then the glyphs drawn over it.
+  long advance = 0;
+  for (char32_t point : points) {
+    if (FT_Load_Char(face, point, FT_LOAD_DEFAULT) == 0) advance += Ceiling(face->glyph->advance.x);
+  }
+  const long ascent = Ceiling(face->size->metrics.ascender);
+  const long height = ascent - Floor(face->size->metrics.descender);
+  for (long row = std::max(0L, static_cast<long>(y));
+       row < std::min(static_cast<long>(y) + height, static_cast<long>(dc->height)); ++row) {
+    const long first = std::max(0L, static_cast<long>(x));
+    const long last = std::min(static_cast<long>(x) + advance, static_cast<long>(dc->width));
+    if (last > first) {
+      FillPixels(dc->layout, RowOf(dc, static_cast<std::size_t>(row)) + first * BytesPerPixel(dc->layout),
+                 static_cast<std::size_t>(last - first), kWhite);
     }
   }
-  SDL_FreeSurface(rendered);
+  long pen = x;
+  for (char32_t point : points) {
+    if (FT_Load_Char(face, point, FT_LOAD_RENDER) != 0) continue;
+    const FT_GlyphSlot glyph = face->glyph;
+    const FT_Bitmap& bitmap = glyph->bitmap;
+    if (bitmap.pixel_mode == FT_PIXEL_MODE_GRAY) {
+      for (unsigned row = 0; row < bitmap.rows; ++row) {
+        Blend(dc, y + ascent - glyph->bitmap_top + static_cast<long>(row), pen + glyph->bitmap_left,
+              bitmap.buffer + static_cast<std::ptrdiff_t>(row) * bitmap.pitch, bitmap.width);
+      }
+    }
+    pen += Ceiling(glyph->advance.x);
+  }
   return TRUE;
 }

@@ -1,11 +1,10 @@
 // Sent messages and the dialog's default handling: what happens to a message
-// the dialog procedure leaves alone, the dialog's keyboard, and the caption.
-#include <algorithm>
-
+// the dialog procedure leaves alone, the caption and the icon.
 #include "../gdi/raster_pixels.h"
+#include "desktop_title.h"
+#include "display.h"
 #include "icons.h"
 #include "layer_messages.h"
-#include "window_manager.h"
 #include "window_record.h"
 
 namespace {
@@ -24,13 +23,13 @@ LRESULT DefaultHandling(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ERASEBKGND: {
       HDC dc = reinterpret_cast<HDC>(wParam);
       if (dc == nullptr) return 0;
-      FillPixels(dc->bits, dc->width * dc->height, kDialogFace);
+      for (std::size_t y = 0; y < dc->height; ++y) FillPixels(dc->layout, RowOf(dc, y), dc->width, kDialogFace);
       return 1;
     }
     case WM_SETTEXT:
       // The window keeps every byte; the desktop is shown what it can draw.
       window->text = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
-      SDL_SetWindowTitle(window->sdl, DesktopTitle(window->text).c_str());
+      TheWindowSystem()->SetTitle(window, DesktopTitle(window->text));
       return TRUE;
     case WM_SETICON: {
       HICON& slot = wParam == ICON_SMALL ? window->smallIcon : window->bigIcon;
@@ -43,9 +42,6 @@ LRESULT DefaultHandling(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
       // A dialog's close box cancels it; a modeless one without a cancel
       // button does nothing more.
       SendMessageA(window, WM_COMMAND, IDCANCEL, 0);
-      return 0;
-    case WM_SYSKEYDOWN:
-      if (wParam == VK_F4) SendMessageA(window, WM_CLOSE, 0, 0);
       return 0;
     default:
       return 0;
@@ -63,20 +59,9 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefaultHandling(window, message, wParam, lParam);
 }
 
-BOOL IsDialogMessageA(HWND dialog, LPMSG message) {
-  if (message == nullptr || !IsLive(dialog) || message->hwnd != dialog) return FALSE;
-  switch (message->message) {
-    case WM_KEYDOWN:
-      if (message->wParam == static_cast<WPARAM>(VK_ESCAPE)) SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-      if (message->wParam == static_cast<WPARAM>(VK_RETURN)) SendMessageA(dialog, WM_COMMAND, IDOK, 0);
-      return TRUE;
-    case WM_KEYUP:
-    case WM_CHAR:
-      return TRUE;
-    default:
-      return FALSE;
-  }
-}
+// The window takes no keys, and the dialog's keyboard is all this would
+// handle: every message goes on to DispatchMessageA.
+BOOL IsDialogMessageA(HWND, LPMSG) { return FALSE; }
 
 BOOL SetWindowTextA(HWND window, LPCSTR text) {
   return SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) != 0 ? TRUE : FALSE;

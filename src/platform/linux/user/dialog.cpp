@@ -1,15 +1,13 @@
-// The dialog window: made from its template as an SDL window, shown, and
+// The dialog window: made from its template by the window system, shown, and
 // destroyed.
-#include "../../memory.h"
 #include "../gdi/code_page.h"
+#include "desktop_title.h"
 #include "dialog_template.h"
-#include "display_scale.h"
-#include "framebuffer.h"
+#include "display.h"
 #include "layer_messages.h"
 #include "paint_cycle.h"
 #include "resources.h"
-#include "video.h"
-#include "window_manager.h"
+#include "window_events.h"
 #include "window_record.h"
 
 namespace {
@@ -20,23 +18,20 @@ int MulDiv(int number, int numerator, int denominator) {
   return static_cast<int>((product >= 0 ? product + half : product - half) / denominator);
 }
 
-// The SDL window of a template, hidden, with the frame its style asks for; it
-// takes drops only if the template accepts files.
-SDL_Window* CreateSdlWindow(const DialogTemplate& dialog, const std::string& title) {
+// What the window system makes of a template: its place and client size in
+// pixels at 96 dots per inch, the frame its style asks for, whether it takes
+// drops.
+WindowSpec SpecOf(const DialogTemplate& dialog, const std::string& title) {
   const DialogUnits units = DialogUnitsForFont((dialog.style & DS_SETFONT) != 0 ? dialog.pointSize : 0);
-  // Where the compositor scales windows (Wayland), the surface has the
-  // output's device pixels, and the window its size in points.
-  Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
-  if ((dialog.style & WS_THICKFRAME) != 0) flags |= SDL_WINDOW_RESIZABLE;
-  if ((dialog.style & WS_CAPTION) != WS_CAPTION) flags |= SDL_WINDOW_BORDERLESS;
-  const int accept = (dialog.exStyle & WS_EX_ACCEPTFILES) != 0 ? SDL_ENABLE : SDL_DISABLE;
-  for (Uint32 type : {SDL_DROPBEGIN, SDL_DROPFILE, SDL_DROPCOMPLETE}) SDL_EventState(type, accept);
-  SDL_Window* window = SDL_CreateWindow(DesktopTitle(title).c_str(), MulDiv(dialog.x, units.baseX, 4),
-                                        MulDiv(dialog.y, units.baseY, 8), MulDiv(dialog.cx, units.baseX, 4),
-                                        MulDiv(dialog.cy, units.baseY, 8), flags);
-  // Window managers read the hints when the window is first shown.
-  HandFrameHints(window, dialog.style);
-  return window;
+  WindowSpec spec;
+  spec.title = DesktopTitle(title);
+  spec.x = MulDiv(dialog.x, units.baseX, 4);
+  spec.y = MulDiv(dialog.y, units.baseY, 8);
+  spec.width = MulDiv(dialog.cx, units.baseX, 4);
+  spec.height = MulDiv(dialog.cy, units.baseY, 8);
+  spec.style = dialog.style;
+  spec.acceptsFiles = (dialog.exStyle & WS_EX_ACCEPTFILES) != 0;
+  return spec;
 }
 
 }  // namespace
@@ -45,23 +40,20 @@ HWND CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND, DLGPROC p
   const std::optional<WORD> id = IntegerResourceId(templateName);
   const std::optional<Bytes> bytes = id ? FindEmbeddedResource(RT_DIALOG, *id) : std::nullopt;
   DialogTemplate dialog;
-  if (!bytes || !ParseDialogTemplate(*bytes, dialog) || !StartVideo()) return nullptr;
+  WindowSystem* system = TheWindowSystem();
+  if (!bytes || !ParseDialogTemplate(*bytes, dialog) || system == nullptr) return nullptr;
 
   auto* window = new HWND__;
   window->text = Cp932FromUtf16(dialog.title);
-  window->sdl = CreateSdlWindow(dialog, window->text);
-  if (window->sdl == nullptr) {
-    CannotShowWindow(std::string("cannot make the window: ") + SDL_GetError());
-    delete window;
-    return nullptr;
-  }
-  ScaleNewWindow(window);
-  window->sdlId = SDL_GetWindowID(window->sdl);
   window->procedure = procedure;
   window->instance = instance;
   window->style = dialog.style;
   window->exStyle = dialog.exStyle;
-  FollowClientSize(window);
+  if (!system->MakeWindow(window, SpecOf(dialog, window->text))) {
+    delete window;
+    return nullptr;
+  }
+  window->made = true;
   RegisterWindow(window);
 
   if ((dialog.style & DS_SETFONT) != 0) SendMessageA(window, WM_SETFONT, 0, FALSE);
@@ -78,24 +70,18 @@ BOOL ShowWindow(HWND window, int command) {
   SendMessageA(window, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
   if (!IsLive(window)) return wasVisible;
   window->visible = show;
-  if (show) {
-    SDL_ShowWindow(window->sdl);
-    SDL_RaiseWindow(window->sdl);
-    FollowClientSize(window);
-    MarkForRepaint(window);
-  } else {
-    SDL_HideWindow(window->sdl);
-  }
+  window->canPaint = window->presented = false;
+  // Painted once the window system says a paint reaches the screen.
+  if (show) MarkForRepaint(window);
+  TheWindowSystem()->ShowWindow(window, show);
   return wasVisible;
 }
 
 BOOL DestroyWindow(HWND window) {
   if (!IsLive(window)) return FALSE;
   window->destroyed = true;
-  StopPresenting(window);
-  SDL_DestroyWindow(window->sdl);
-  window->sdl = nullptr;
-  ReleaseClientRaster(window);
+  window->pixels = WindowPixels{};
+  TheWindowSystem()->DestroyWindow(window);
   return TRUE;
 }
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "../../win32.h"
-#include "video.h"
+#include "display.h"
 
 int main(int argc, char** argv) {
   std::string commandLine;

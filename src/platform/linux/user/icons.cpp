@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 
+#include "display.h"
 #include "layer_messages.h"
 #include "resources.h"
 #include "window_record.h"
@@ -129,12 +130,5 @@ const IconImage* ShownIconImage(HWND window) {
 }
 
 void ShowWindowIcon(HWND window) {
-  const IconImage* image = ShownIconImage(window);
-  if (image == nullptr) return;
-  SDL_Surface* surface =
-      SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint32_t*>(image->argb.data()), image->width,
-                                         image->height, 32, image->width * 4, SDL_PIXELFORMAT_ARGB8888);
-  if (surface == nullptr) return;
-  SDL_SetWindowIcon(window->sdl, surface);
-  SDL_FreeSurface(surface);
+  if (const IconImage* image = ShownIconImage(window)) TheWindowSystem()->SetIcon(window, *image);
 }

@@ -8,18 +8,11 @@
 constexpr UINT WM_SETTEXT = 0x000C;
 constexpr UINT WM_QUIT = 0x0012;
 constexpr UINT WM_SETFONT = 0x0030;
-constexpr UINT WM_KEYDOWN = 0x0100;
-constexpr UINT WM_KEYUP = 0x0101;
-constexpr UINT WM_CHAR = 0x0102;
-constexpr UINT WM_SYSKEYDOWN = 0x0104;
-constexpr UINT WM_SYSKEYUP = 0x0105;
-constexpr UINT WM_SYSCHAR = 0x0106;
 constexpr UINT WM_INITDIALOG = 0x0110;
 constexpr UINT WM_COMMAND = 0x0111;
 
 // WM_SIZE kinds; the size itself in lParam, width low and height high.
 constexpr WPARAM SIZE_RESTORED = 0;
-constexpr WPARAM SIZE_MAXIMIZED = 2;
 constexpr LPARAM SizeParam(int width, int height) {
   return static_cast<LPARAM>(static_cast<DWORD>(static_cast<WORD>(width)) |
                              static_cast<DWORD>(static_cast<WORD>(height)) << 16);
@@ -31,12 +24,6 @@ constexpr WPARAM ICON_BIG = 1;
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 
-// Virtual keys the layer translates.
-constexpr int VK_RETURN = 0x0D;
-constexpr int VK_ESCAPE = 0x1B;
-constexpr int VK_SPACE = 0x20;
-constexpr int VK_F1 = 0x70;
-constexpr int VK_F4 = 0x73;
 
 constexpr int SW_HIDE = 0;
 

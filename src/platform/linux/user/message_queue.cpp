@@ -1,11 +1,10 @@
-// The message queue: messages posted by the layer's event translation and by
+// The message queue: messages posted by what the window system reports and by
 // the viewer, the quit request, and paint messages for marked windows.
 #include "message_queue.h"
 
 #include <deque>
 
-#include "clock.h"
-#include "events.h"
+#include "display.h"
 #include "layer_messages.h"
 #include "paint_cycle.h"
 #include "window_record.h"
@@ -32,7 +31,8 @@ void PostToQueue(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 bool NextMessage(MSG& out, HWND window, UINT first, UINT last, bool remove) {
-  PumpEvents();
+  if (WindowSystem* system = TheWindowSystem(); system != nullptr && !RegisteredWindows().empty())
+    system->Dispatch(0);
   MarkWindowsNowStill();
   for (auto message = posted.begin(); message != posted.end(); ++message) {
     if (!Matches(*message, window, first, last)) continue;
@@ -46,7 +46,7 @@ bool NextMessage(MSG& out, HWND window, UINT first, UINT last, bool remove) {
     return true;
   }
   for (HWND candidate : RegisteredWindows()) {
-    if (candidate->destroyed || !candidate->visible || !candidate->marked) continue;
+    if (!WantsPaint(candidate)) continue;
     const MSG paint = Stamped(candidate, WM_PAINT, 0, 0);
     if (!Matches(paint, window, first, last)) continue;
     out = paint;
@@ -59,8 +59,12 @@ BOOL GetMessageA(LPMSG message, HWND window, UINT first, UINT last) {
   if (message == nullptr) return -1;
   for (;;) {
     if (NextMessage(*message, window, first, last, true)) return message->message == WM_QUIT ? FALSE : TRUE;
-    // Nothing can ever arrive without a window system.
-    if (!WaitForEvent(MsUntilStill())) return -1;
+    // Nothing can ever arrive without a window system, or once it has gone.
+    WindowSystem* system = TheWindowSystem();
+    if (system == nullptr || !system->Dispatch(MsUntilStill())) {
+      if (NextMessage(*message, window, first, last, true)) return message->message == WM_QUIT ? FALSE : TRUE;
+      return -1;
+    }
   }
 }
 
@@ -69,19 +73,8 @@ void PostQuitMessage(int exitCode) {
   quitCode = exitCode;
 }
 
-BOOL TranslateMessage(const MSG* message) {
-  if (message == nullptr || (message->message != WM_KEYDOWN && message->message != WM_SYSKEYDOWN))
-    return FALSE;
-  const WPARAM key = message->wParam;
-  WPARAM character = 0;
-  if (key >= 'A' && key <= 'Z') character = key - 'A' + 'a';
-  if ((key >= '0' && key <= '9') || key == VK_SPACE || key == VK_RETURN || key == VK_ESCAPE) character = key;
-  if (character == 0) return FALSE;
-  // The character comes next, before anything posted after the key.
-  const UINT charMessage = message->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR;
-  posted.push_front(MSG{message->hwnd, charMessage, character, message->lParam, message->time, message->pt});
-  return TRUE;
-}
+// The window takes no keys: no message is a key's.
+BOOL TranslateMessage(const MSG*) { return FALSE; }
 
 LRESULT DispatchMessageA(const MSG* message) {
   if (message == nullptr) return 0;

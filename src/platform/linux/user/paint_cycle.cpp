@@ -1,23 +1,12 @@
-// The paint cycle: a window's client area is a raster of our own, marked for
-// repainting by the window system or the viewer, painted through the context
-// BeginPaint gives, and shown in the window by EndPaint.
+// The paint cycle: a window's client area is marked for repainting by the
+// window system or the viewer, painted through the context BeginPaint gives
+// on the pixels the window system hands out, and shown by EndPaint.
 #include "paint_cycle.h"
 
-#include <algorithm>
-#include <cstring>
-
-#include "../../memory.h"
-#include "../gdi/raster_pixels.h"
-#include "clock.h"
-#include "display_scale.h"
-#include "framebuffer.h"
+#include "display.h"
 #include "window_record.h"
 
 namespace {
-
-std::size_t ClientBytes(int width, int height) {
-  return RasterBytes(static_cast<std::size_t>(width), static_cast<std::size_t>(height));
-}
 
 // How long a window's size must stay the same before its paints are exact
 // again: long enough to span the steps of a resize by hand, short enough that
@@ -25,28 +14,11 @@ std::size_t ClientBytes(int width, int height) {
 // (docs/benchmarks.md), is shown within 150 ms of the last step.
 constexpr std::int64_t kStillMs = 80;
 
-bool Resizing(const HWND__& window) { return window.resizedAt >= 0 && NowMs() - window.resizedAt < kStillMs; }
+bool Resizing(const HWND__& window) {
+  return window.resizedAt >= 0 && NowMs() - window.resizedAt < kStillMs;
+}
 
 }  // namespace
-
-void FollowClientSize(HWND window) {
-  int width = 0, height = 0;
-  SDL_GetWindowSizeInPixels(window->sdl, &width, &height);
-  if (width == window->clientWidth && height == window->clientHeight) return;
-  ReleaseClientRaster(window);
-  auto* raster = static_cast<std::uint8_t*>(AllocateBlock(ClientBytes(width, height)));
-  if (raster == nullptr) return;                          // no client area to draw on until the next size
-  std::memset(raster, 0xFF, ClientBytes(width, height));  // white
-  window->client = raster;
-  window->clientWidth = width;
-  window->clientHeight = height;
-}
-
-void ReleaseClientRaster(HWND window) {
-  FreeBlock(window->client, ClientBytes(window->clientWidth, window->clientHeight));
-  window->client = nullptr;
-  window->clientWidth = window->clientHeight = 0;
-}
 
 void MarkForRepaint(HWND window) {
   window->marked = true;
@@ -76,8 +48,17 @@ int MsUntilStill() {
 
 ClientArea ClientAreaOf(HWND window) {
   if (!IsLive(window)) return {};
-  return {window->client, static_cast<std::size_t>(window->clientWidth),
-          static_cast<std::size_t>(window->clientHeight), WindowDpi(window), Resizing(*window)};
+  const WindowPixels& pixels = window->pixels;
+  return {pixels.bits,
+          static_cast<std::size_t>(pixels.width),
+          static_cast<std::size_t>(pixels.height),
+          pixels.stride,
+          window->dpi,
+          Resizing(*window)};
+}
+
+bool WantsPaint(HWND window) {
+  return !window->destroyed && window->visible && window->canPaint && window->marked;
 }
 
 BOOL InvalidateRect(HWND window, const RECT*, BOOL erase) {
@@ -89,7 +70,7 @@ BOOL InvalidateRect(HWND window, const RECT*, BOOL erase) {
 
 BOOL UpdateWindow(HWND window) {
   if (!IsLive(window)) return FALSE;
-  if (window->visible && window->marked) SendMessageA(window, WM_PAINT, 0, 0);
+  if (WantsPaint(window)) SendMessageA(window, WM_PAINT, 0, 0);
   return TRUE;
 }
 
@@ -102,6 +83,9 @@ BOOL GetClientRect(HWND window, LPRECT rect) {
 HDC BeginPaint(HWND window, LPPAINTSTRUCT paint) {
   if (!IsLive(window) || paint == nullptr) return nullptr;
   *paint = PAINTSTRUCT{};
+  // The pixels the window shows next; none where the window system has none
+  // (the reason has gone to CannotShowWindow), and the paint draws nothing.
+  window->pixels = TheWindowSystem()->PixelsToPaint(window);
   HDC dc = GetDC(window);
   if (dc == nullptr) return nullptr;
   paint->hdc = dc;
@@ -114,9 +98,10 @@ HDC BeginPaint(HWND window, LPPAINTSTRUCT paint) {
 
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
   if (paint == nullptr || paint->hdc == nullptr) return FALSE;
-  if (IsLive(window)) {
+  if (IsLive(window) && window->pixels.bits != nullptr) {
     if (paint->hdc->approximated) window->repaintWhenStill = true;
-    PresentClientArea(window);
+    TheWindowSystem()->Present(window);
+    window->presented = true;
   }
   ReleaseDC(window, paint->hdc);
   return TRUE;

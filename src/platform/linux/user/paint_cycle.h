@@ -1,14 +1,10 @@
-// The paint cycle of a window: its client raster, the marks that ask for a
-// repaint, and the paint context drawn on that raster.
+// The paint cycle of a window: the marks that ask for a repaint, the paint
+// context drawn on the pixels the window system gives, and the repaint once a
+// window that was being resized is still.
 #pragma once
 
 #include "../gdi/client_area.h"
 #include "../user.h"
-
-// Sizes the client raster to the window's pixels; a new raster starts white
-// and the old one is given back.
-void FollowClientSize(HWND window);
-void ReleaseClientRaster(HWND window);
 
 // Marks the whole client area for repainting, with erasing.
 void MarkForRepaint(HWND window);
@@ -21,5 +17,9 @@ void MarkWindowsNowStill();
 // How long until the next window is still, in milliseconds; -1 for none.
 int MsUntilStill();
 
-// The client raster of a live window; none for any other.
+// The pixels of a live window, as its last paint left them; none for any
+// other.
 ClientArea ClientAreaOf(HWND window);
+
+// Whether the window takes WM_PAINT now: shown, able to paint, and marked.
+bool WantsPaint(HWND window);

@@ -2,17 +2,14 @@
 // registry of every window made. Internal to the layer and its tests.
 #pragma once
 
-#include <SDL.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "../user.h"
+#include "window_system.h"
 
 struct HWND__ {
-  SDL_Window* sdl = nullptr;
-  Uint32 sdlId = 0;
   DLGPROC procedure = nullptr;
   HINSTANCE instance = nullptr;
   DWORD style = 0;
@@ -20,22 +17,23 @@ struct HWND__ {
   std::string text;  // the caption, code page 932 bytes
   HICON smallIcon = nullptr;
   HICON bigIcon = nullptr;
-  // The client area: its size and its raster (kBytesPerPixel bytes a pixel, top row first),
-  // a block of the memory module.
+  // The client area as the window system reported it, in device pixels, and
+  // the dots per inch they stand for (window_events.h).
   int clientWidth = 0;
   int clientHeight = 0;
-  std::uint8_t* client = nullptr;
-  // The screen's density (display_scale.h): the dots per inch the window was
-  // made for, or, when the toolkit scales its surface, none of our own.
   int dpi = 96;
-  bool scaledByToolkit = false;
+  // The pixels the last paint drew on, which the window shows; none before.
+  WindowPixels pixels;
   // While its size changes, the window's paints may show a large picture
   // sampled rather than averaged; it paints again once the size is still.
   std::int64_t resizedAt = -1;    // NowMs() at the last size change; -1 for none
   bool repaintWhenStill = false;  // the last paint showed a quick picture
-  bool visible = false;
-  bool marked = false;  // anything to repaint
-  bool erase = false;   // erase before repainting
+  bool made = false;              // the window system has made it
+  bool visible = false;           // shown, as ShowWindow knows
+  bool canPaint = false;          // a paint reaches the screen
+  bool presented = false;         // it has shown a picture since it was shown
+  bool marked = false;            // anything to repaint
+  bool erase = false;             // erase before repainting
   bool destroyed = false;
 };
 
@@ -47,6 +45,3 @@ const std::vector<HWND>& RegisteredWindows();
 
 // A window that was made here and is not destroyed.
 bool IsLive(HWND window);
-
-// The live window that SDL knows by this id, or null.
-HWND WindowFromSdlId(Uint32 id);

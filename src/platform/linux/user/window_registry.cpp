@@ -17,10 +17,3 @@ bool IsLive(HWND window) {
   return window != nullptr && !window->destroyed &&
          std::find(windows.begin(), windows.end(), window) != windows.end();
 }
-
-HWND WindowFromSdlId(Uint32 id) {
-  for (HWND window : windows) {
-    if (!window->destroyed && window->sdlId == id) return window;
-  }
-  return nullptr;
-}

@@ -204,8 +204,9 @@ void StretchRow(ReductionPlan& plan, std::size_t r, std::size_t columnStart, std
   const AreaStretch& s = plan.stretch;
   std::uint8_t* out = DestinationRow(s, static_cast<std::int64_t>(r));
   const float scale = 1.0f / static_cast<float>(rows.total[r]);
+  const PixelLayout layout = s.destination->layout;
   for (std::size_t k = 0; k < plan.columns.first.size(); ++k) {
-    if (plan.columns.count[k] != 0) PutPixel(out, k, Pack(&plan.totals[4 * k], scale));
+    if (plan.columns.count[k] != 0) PutPixel(layout, out, k, Pack(&plan.totals[4 * k], scale));
   }
 }
 

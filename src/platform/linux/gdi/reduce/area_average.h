@@ -32,9 +32,9 @@ struct AreaStretch {
 // The visible part of the destination's row r of the stretch (counted from
 // firstRow), from its first visible column.
 inline std::uint8_t* DestinationRow(const AreaStretch& s, std::int64_t r) {
-  const auto row = static_cast<std::size_t>(s.firstRow + r);
-  return s.destination->bits +
-         (row * s.destination->width + static_cast<std::size_t>(s.firstColumn)) * kBytesPerPixel;
+  const HDC out = s.destination;
+  return out->bits + static_cast<std::size_t>(s.firstRow + r) * out->stride +
+         static_cast<std::size_t>(s.firstColumn) * (out->layout == PixelLayout::kRgb ? kBytesPerPixel : 4);
 }
 
 // Along an axis where the source is longer than the destination the covered

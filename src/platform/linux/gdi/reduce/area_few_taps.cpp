@@ -117,7 +117,7 @@ ColumnPairWeights MakePairs(const Taps& columns, std::size_t taps, std::size_t c
   return pairs;
 }
 
-template <std::size_t kTaps>
+template <std::size_t kTaps, PixelLayout kLayout>
 void AverageColumns(const std::uint16_t* sums, const ColumnPairWeights& pairs, std::size_t count,
                     std::uint8_t* out) {
   // Half a step, and half a unit for each product's cut-off part.
@@ -135,15 +135,19 @@ void AverageColumns(const std::uint16_t* sums, const ColumnPairWeights& pairs, s
     }
     const __m128i means = _mm_srli_epi16(_mm_add_epi16(total, half), 7);
     const __m128i packed = _mm_and_si128(_mm_packus_epi16(means, means), colour);
-    PutPixel(out, k, static_cast<COLORREF>(_mm_cvtsi128_si32(packed)));
+    PutPixel(kLayout, out, k, static_cast<COLORREF>(_mm_cvtsi128_si32(packed)));
     if (k + 1 < count)
-      PutPixel(out, k + 1, static_cast<COLORREF>(_mm_cvtsi128_si32(_mm_srli_si128(packed, 4))));
+      PutPixel(kLayout, out, k + 1, static_cast<COLORREF>(_mm_cvtsi128_si32(_mm_srli_si128(packed, 4))));
   }
 }
 
 using AverageFunction = void (*)(const std::uint16_t*, const ColumnPairWeights&, std::size_t, std::uint8_t*);
-constexpr AverageFunction kAverage[kMostTaps] = {AverageColumns<1>, AverageColumns<2>, AverageColumns<3>,
-                                                 AverageColumns<4>};
+// By the destination's layout (a bitmap's, a window's), then the taps.
+constexpr AverageFunction kAverage[2][kMostTaps] = {
+    {AverageColumns<1, PixelLayout::kRgb>, AverageColumns<2, PixelLayout::kRgb>,
+     AverageColumns<3, PixelLayout::kRgb>, AverageColumns<4, PixelLayout::kRgb>},
+    {AverageColumns<1, PixelLayout::kXrgb>, AverageColumns<2, PixelLayout::kXrgb>,
+     AverageColumns<3, PixelLayout::kXrgb>, AverageColumns<4, PixelLayout::kXrgb>}};
 
 std::size_t MostTaps(const Taps& taps) {
   std::int32_t most = 0;
@@ -172,8 +176,8 @@ bool StretchFewTaps(const AreaStretch& s, const SourceRaster& source, const Taps
     std::uint16_t weights[kMostTaps];
     Normalise(rows, r, 65536, 65535, weights);
     kSumRows[count - 1](rowPointers, weights, words, sums.data());
-    kAverage[taps - 1](sums.data(), pairs, columns.first.size(),
-                       DestinationRow(s, static_cast<std::int64_t>(r)));
+    kAverage[s.destination->layout == PixelLayout::kXrgb][taps - 1](
+        sums.data(), pairs, columns.first.size(), DestinationRow(s, static_cast<std::int64_t>(r)));
   }
   return true;
 }

@@ -16,6 +16,7 @@ struct KeptReduction {
   // The stretch it was made for, the destination's position taken out.
   std::int64_t width, height, columns, rows, firstColumn, firstRow;
   std::int64_t sourceX, sourceY, sourceWidth, sourceHeight;
+  PixelLayout layout;  // the destination's, which the kept pixels have
   std::uint8_t* bits;  // columns x rows, the visible part of the destination
 };
 
@@ -34,18 +35,22 @@ KeptReduction Geometry(const AreaStretch& s) {
           s.sourceY,
           s.sourceWidth,
           s.sourceHeight,
+          s.destination->layout,
           nullptr};
 }
 
 bool SameGeometry(const KeptReduction& a, const KeptReduction& b) {
   return a.width == b.width && a.height == b.height && a.columns == b.columns && a.rows == b.rows &&
          a.firstColumn == b.firstColumn && a.firstRow == b.firstRow && a.sourceX == b.sourceX &&
-         a.sourceY == b.sourceY && a.sourceWidth == b.sourceWidth && a.sourceHeight == b.sourceHeight;
+         a.sourceY == b.sourceY && a.sourceWidth == b.sourceWidth && a.sourceHeight == b.sourceHeight &&
+         a.layout == b.layout;
 }
 
-std::size_t Bytes(const KeptReduction& kept) {
-  return RasterBytes(static_cast<std::size_t>(kept.columns), static_cast<std::size_t>(kept.rows));
+std::size_t RowBytes(const KeptReduction& kept) {
+  return static_cast<std::size_t>(kept.columns) * BytesPerPixel(kept.layout);
 }
+
+std::size_t Bytes(const KeptReduction& kept) { return RowBytes(kept) * static_cast<std::size_t>(kept.rows); }
 
 void Free(KeptReduction*& kept) {
   if (kept == nullptr) return;
@@ -60,6 +65,8 @@ void Reduce(const AreaStretch& s, HDC source, KeptReduction& kept) {
   out.bits = kept.bits;
   out.width = static_cast<std::size_t>(kept.columns);
   out.height = static_cast<std::size_t>(kept.rows);
+  out.stride = RowBytes(kept);
+  out.layout = kept.layout;
   const std::int64_t left = s.firstColumn, top = s.firstRow;
   const AreaStretch part{&out,      s.x - left, s.y - top, s.width,       s.height,      0, kept.columns, 0,
                          kept.rows, s.sourceX,  s.sourceY, s.sourceWidth, s.sourceHeight};
@@ -67,7 +74,7 @@ void Reduce(const AreaStretch& s, HDC source, KeptReduction& kept) {
 }
 
 void CopyInto(const AreaStretch& s, const KeptReduction& kept) {
-  const std::size_t rowBytes = static_cast<std::size_t>(kept.columns) * kBytesPerPixel;
+  const std::size_t rowBytes = RowBytes(kept);
   for (std::int64_t r = 0; r < kept.rows; ++r)
     std::memcpy(DestinationRow(s, r), kept.bits + static_cast<std::size_t>(r) * rowBytes, rowBytes);
 }

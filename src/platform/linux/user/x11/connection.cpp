@@ -144,6 +144,10 @@ void X11System::Handle(const XEvent& event) {
         ClientAreaChanged(window->handle, window->width, window->height, dpi_);
       }
       return;
+    case MapNotify:
+      if (!window->mapped) WindowCanPaint(window->handle);
+      window->mapped = true;
+      return;
     case Expose:
       AnswerExpose(*window, event.xexpose);
       return;

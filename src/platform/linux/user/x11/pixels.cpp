@@ -126,7 +126,6 @@ bool X11System::FitPixels(X11Window& window) {
         return false;
       }
       pixels.bytes = bytes;
-      ReleaseKeptBlocks();
     }
   }
   if (pixels.image.width != window.width || pixels.image.height != window.height)

@@ -177,12 +177,12 @@ void X11System::DestroyWindow(HWND handle) {
   std::erase_if(windows_, [&](const auto& kept) { return kept.get() == window; });
 }
 
-// Shown windows are painted at once: the picture goes out right after the
-// request to map, and a window manager that maps the window later has it
-// exposed, which the pixels answer.
+// A shown window is painted once it is mapped: a window manager may give it
+// another size first, and the first picture is then painted at that size.
 void X11System::ShowWindow(HWND handle, bool show) {
   X11Window* window = Find(handle);
   if (window == nullptr) return;
+  window->mapped = false;
   if (!show) {
     // Withdrawn, not only unmapped, so that a window manager lets go of it.
     XWithdrawWindow(display_, window->id, DefaultScreen(display_));
@@ -190,7 +190,7 @@ void X11System::ShowWindow(HWND handle, bool show) {
     return;
   }
   XMapRaised(display_, window->id);
-  WindowCanPaint(handle);
+  XFlush(display_);
 }
 
 void X11System::SetTitle(HWND handle, const std::string& utf8) {
