@@ -1,6 +1,6 @@
 """A GTK 3 window that offers files as text/uri-list when dragged from.
 
-Usage: drag_source.py X Y WIDTH HEIGHT FILE...
+Usage: drag_source.py X Y WIDTH HEIGHT FILE-OR-URI...
 It opens an undecorated window at (X, Y) (on Wayland, where clients do not
 place their windows, wherever the compositor puts it) and prints, one a line:
 "ready" once
@@ -21,7 +21,9 @@ from gi.repository import GLib, Gdk, Gtk  # noqa: E402
 
 def main():
     x, y, width, height = (int(value) for value in sys.argv[1:5])
-    uris = [GLib.filename_to_uri(path, None) for path in sys.argv[5:]]
+    # A path becomes the file URI GLib writes for it; a URI (anything with a
+    # scheme, "file://localhost/..." or "http://...") is offered as it is.
+    uris = [item if "://" in item else GLib.filename_to_uri(item, None) for item in sys.argv[5:]]
 
     if os.environ.get("GDK_BACKEND") == "wayland":
         window = Gtk.Window(type=Gtk.WindowType.TOPLEVEL)

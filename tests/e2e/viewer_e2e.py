@@ -18,6 +18,7 @@ import sys
 import tempfile
 import time
 import unittest
+import urllib.parse
 
 from PIL import Image, ImageDraw, ImageFilter, ImageFont
 
@@ -309,6 +310,15 @@ class StartWithFile(ViewerTestCase):
         self.assertIsNone(viewer.process.poll(), "the viewer ended after Esc or Enter")
         self.close_normally(viewer)
 
+    def test_nothing_it_started_is_left_after_close_without_a_session_bus(self):
+        # Every run has no session bus, and every close checks that nothing
+        # the viewer started is left (viewer_run.py); here that alone.
+        picture = Picture("alone.bmp", 97, 50, (RED, GREEN, BLUE, ORANGE))
+        viewer = self.start_viewer(picture.path)
+        self.assert_fitted(viewer, picture)
+        self.close_normally(viewer)
+        self.assertEqual(viewer.left_behind(), [])
+
     def test_a_file_that_fails_to_load_shows_the_error_caption(self):
         not_a_bitmap = os.path.join(SESSION.work, "start.txt")
         with open(not_a_bitmap, "w") as out:
@@ -344,7 +354,7 @@ class Frame(ViewerTestCase):
         self.close_normally(viewer)
 
 
-class Drops(ViewerTestCase):
+class Dragging(ViewerTestCase):
     """Real drags from another X client, over XDND."""
 
     SOURCE = (700, 100, 200, 120)  # where the drag source window stands
@@ -392,6 +402,7 @@ class Drops(ViewerTestCase):
         self.assertEqual(line.strip(), "done", "the drag source reported %r" % line)
         source.wait(STEP_TIMEOUT)
 
+class Drops(Dragging):
     def test_drops_load_the_first_file_and_failures_show_the_error_caption(self):
         first = Picture("drop-first.bmp", 60, 80, (PURPLE, TEAL, OLIVE, PINK))
         # A blank and non-ASCII letters travel percent-encoded in the URI list.
@@ -421,6 +432,20 @@ class Drops(ViewerTestCase):
 
         self.close_normally(viewer)
 
+    def test_uris_as_file_managers_and_browsers_send_them(self):
+        picture = Picture("drop localhost.bmp", 60, 80, (PURPLE, TEAL, OLIVE, PINK))
+        viewer = self.start_viewer()
+        viewer.wait_caption(TITLE_CAPTION)
+        with self.subTest("file://localhost/...: a file of this machine, shown"):
+            self.finish_drag(self.drag(viewer, "file://localhost" + urllib.parse.quote(picture.path)))
+            self.assert_fitted(viewer, picture)
+        with self.subTest("http://...: no file, so the error caption and the prompt"):
+            source = self.drag(viewer, "http://example.invalid/picture.bmp")
+            viewer.wait_caption(ERROR_CAPTION)
+            self.finish_drag(source)
+            viewer.wait_picture(prompt_mismatches, "drops-http")
+        self.close_normally(viewer)
+
 
 def impossible_bitmap(path, width, height):
     """A small 24-bit file that declares width x height pixels: more than any
@@ -431,7 +456,7 @@ def impossible_bitmap(path, width, height):
         out.write(struct.pack("<ii", width, height))
 
 
-class LoadsThatCannotWork(Drops):
+class LoadsThatCannotWork(Dragging):
     """Paths that deliver nothing, and images no surface can hold, end as
     failures the user can see, and the window goes on."""
 

@@ -3,13 +3,17 @@ Wayland end-to-end tests share.
 
 A run starts the program, waits for its window, reads its caption, polls
 screenshots of its client area until a check finds nothing wrong, resizes it
-and closes it as a close box does. How each of these reaches the window is
+and closes it as a close box does; once it has ended, no process it started
+may be left (it runs without a session bus, where a library that wanted one
+would start a daemon of its own). How each of these reaches the window is
 the display system's: a subclass says how to find the window, read its
 caption and its client area's place, take a screenshot, ask for a size and
 ask for the close. Every wait polls with a bounded timeout.
 """
 
+import glob
 import os
+import secrets
 import subprocess
 import sys
 import tempfile
@@ -33,6 +37,11 @@ class ViewerRun:
 
     def __init__(self, viewer, arguments, env, work):
         self.work = work
+        # Every process the run starts inherits the mark, which tells them
+        # from any other afterwards.
+        self.mark = "RASTELLE_E2E_RUN=" + secrets.token_hex(8)
+        env = dict(env, RASTELLE_E2E_RUN=self.mark.split("=")[1])
+        env.pop("DBUS_SESSION_BUS_ADDRESS", None)
         started = time.monotonic()
         self.errors = tempfile.TemporaryFile(dir=work)  # closed when collected
         self.process = xharness.start_process([viewer, *arguments], env=env, stderr=self.errors)
@@ -121,13 +130,44 @@ class ViewerRun:
                             "the window to become %dx%d" % (width, height))
 
     def close(self, timeout=STEP_TIMEOUT):
-        """Closes the window as its close box would; returns the exit code."""
+        """Closes the window as its close box would; returns the exit code.
+        Whatever the run started must have ended with it."""
         self.request_close()
         try:
-            return self.process.wait(timeout)
+            code = self.process.wait(timeout)
         except subprocess.TimeoutExpired:
             self.kill()
             raise AssertionError("the viewer did not end within %d s of closing" % timeout)
+        try:
+            xharness.wait_until(lambda: not self.left_behind(), 2, "the run's processes to end")
+        except TimeoutError:
+            left = self.left_behind()
+            self.kill()
+            raise AssertionError("left behind by the viewer: %s" % left)
+        return code
+
+    def left_behind(self):
+        """The processes other than the viewer that carry the run's mark:
+        (pid, command) pairs."""
+        found = []
+        for environ in glob.glob("/proc/[0-9]*/environ"):
+            pid = int(environ.split("/")[2])
+            if pid == self.process.pid:
+                continue
+            try:
+                with open(environ, "rb") as variables:
+                    if self.mark.encode() not in variables.read().split(b"\0"):
+                        continue
+                with open("/proc/%d/cmdline" % pid, "rb") as command:
+                    found.append((pid, command.read().replace(b"\0", b" ").decode(errors="replace")))
+            except OSError:  # gone meanwhile, or another user's
+                continue
+        return found
 
     def kill(self):
         xharness.stop_process(self.process)
+        for pid, _ in self.left_behind():
+            try:
+                os.kill(pid, 9)
+            except OSError:
+                pass

@@ -20,6 +20,7 @@ import sys
 import tempfile
 import time
 import unittest
+import urllib.parse
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.dont_write_bytecode = True  # leave the source folder as it is
@@ -217,17 +218,14 @@ class WaylandViewer(unittest.TestCase):
                 self.assert_fitted(viewer, picture, "resize-%dx%d" % client)
         self.close_normally(viewer)
 
-    def test_a_drop_through_the_compositor_loads_the_file(self):
-        picture = shown.Picture("wayland drop.bmp", 60, 80,
-                                (shown.PURPLE, shown.TEAL, shown.OLIVE, shown.PINK))
-        viewer = self.start_viewer()
-        viewer.wait_caption(TITLE_CAPTION)
+    def drop(self, viewer, item):
+        """Drags item (a path or a URI) from a GTK window onto the viewer's
+        with a virtual pointer, and lets go once the viewer takes it."""
         pointer = wlharness.VirtualPointer(SERVER, os.path.join(HERE, "virtual_pointer.py"))
         self.addCleanup(pointer.stop)
         source = xharness.start_process(
-            ["/usr/bin/python3", os.path.join(HERE, "drag_source.py"), "0", "0", "200", "120",
-             picture.path], env=dict(SERVER.env, GDK_BACKEND="wayland"), stdout=subprocess.PIPE,
-            bufsize=0)
+            ["/usr/bin/python3", os.path.join(HERE, "drag_source.py"), "0", "0", "200", "120", item],
+            env=dict(SERVER.env, GDK_BACKEND="wayland"), stdout=subprocess.PIPE, bufsize=0)
         self.addCleanup(source.stdout.close)
         self.addCleanup(xharness.stop_process, source)
         self.assertEqual(xharness.read_line(source, START_TIMEOUT, "the drag source").strip(),
@@ -261,7 +259,24 @@ class WaylandViewer(unittest.TestCase):
         self.assertEqual(line.strip(), "accepted", "the drag source reported %r" % line)
         pointer.release()
         pointer.move(0, 0)  # the cursor, which screenshots show, off the window
-        self.assert_fitted(viewer, picture, "drop")
+        source.wait(STEP_TIMEOUT)
+        pointer.stop()
+
+    def test_a_drop_through_the_compositor_loads_the_file(self):
+        picture = shown.Picture("wayland drop.bmp", 60, 80,
+                                (shown.PURPLE, shown.TEAL, shown.OLIVE, shown.PINK))
+        viewer = self.start_viewer()
+        viewer.wait_caption(TITLE_CAPTION)
+        with self.subTest("a path, as GTK sends it"):
+            self.drop(viewer, picture.path)
+            self.assert_fitted(viewer, picture, "drop")
+        with self.subTest("http://...: no file, so the error caption and the prompt"):
+            self.drop(viewer, "http://example.invalid/picture.bmp")
+            viewer.wait_caption(shown.ERROR_CAPTION)
+            viewer.wait_picture(shown.prompt_mismatches, "drop-http")
+        with self.subTest("file://localhost/...: a file of this machine, shown"):
+            self.drop(viewer, "file://localhost" + urllib.parse.quote(picture.path))
+            self.assert_fitted(viewer, picture, "drop-localhost")
         self.close_normally(viewer)
 
     def test_on_a_scale_2_output_the_window_is_drawn_in_device_pixels(self):
