@@ -21,10 +21,6 @@ Figures printed:
 - baseline: the same resizes with a 64x64 file, so what the window system, the
   white fill, the copy to the screen and the measurement cost shows apart
   from the stretch of the large image.
-
-On Xvfb, SDL backs the window with an OpenGL framebuffer (Mesa's software
-renderer) unless SDL_FRAMEBUFFER_ACCELERATION=0 is set; the figures are printed
-with the environment they ran in.
 """
 
 import argparse
@@ -187,10 +183,8 @@ def main():
 
     server = xharness.XvfbServer(2560, 1600, 24)
     try:
-        print("file: %s, %d bytes, 24-bit %dx%d; SDL_FRAMEBUFFER_ACCELERATION=%s; load "
-              "average %.2f" % (path, file_size, options.size, options.size,
-                                os.environ.get("SDL_FRAMEBUFFER_ACCELERATION", "(unset)"),
-                                os.getloadavg()[0]))
+        print("file: %s, %d bytes, 24-bit %dx%d; load average %.2f"
+              % (path, file_size, options.size, options.size, os.getloadavg()[0]))
         captions, shows = [], []
         for run in range(options.runs):
             viewer, client, watcher, captioned, shown = first_paint(options, server, path)

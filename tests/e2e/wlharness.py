@@ -69,7 +69,7 @@ class SwayServer:
         display, ipc = self._sockets()
         self.env = dict(os.environ, XDG_RUNTIME_DIR=self.runtime, WAYLAND_DISPLAY=display,
                         SWAYSOCK=ipc, NO_AT_BRIDGE="1")
-        for name in ("DISPLAY", "SDL_VIDEODRIVER", "XAUTHORITY", "GDK_BACKEND"):
+        for name in ("DISPLAY", "XAUTHORITY", "GDK_BACKEND"):
             self.env.pop(name, None)
 
     def _sockets(self):

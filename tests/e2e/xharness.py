@@ -87,7 +87,7 @@ class XvfbServer:
         self.display = ":" + number.decode().strip()
         # NO_AT_BRIDGE: GTK clients need no accessibility bus here.
         self.env = dict(os.environ, DISPLAY=self.display, NO_AT_BRIDGE="1")
-        for name in ("WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "XAUTHORITY"):
+        for name in ("WAYLAND_DISPLAY", "XAUTHORITY"):
             self.env.pop(name, None)
 
     def stop(self):

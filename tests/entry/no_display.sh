@@ -20,7 +20,7 @@ failed=0
 check() {
   local what="$1" expected="$2"
   shift 2
-  env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER XDG_RUNTIME_DIR="$work" "$@" \
+  env -u DISPLAY -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$work" "$@" \
     "$viewer" </dev/null >"$work/out" 2>"$work/err"
   local status=$?
   if [ "$status" -ne 1 ]; then
