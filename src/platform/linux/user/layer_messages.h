@@ -1,6 +1,6 @@
-// Messages, keys and styles that pass between the parts of the window layer
-// (and that its tests look at), at their Win32 values. The viewer itself never
-// names them.
+// Messages, commands and styles that pass between the parts of the window
+// layer (and that its tests look at), at their Win32 values. The viewer itself
+// never names them.
 #pragma once
 
 #include "../user.h"
@@ -20,10 +20,10 @@ constexpr LPARAM SizeParam(int width, int height) {
 
 constexpr WPARAM ICON_BIG = 1;
 
-// The commands the dialog's keys send.
+// The dialog's commands: its close box cancels it; a dismissed message box
+// counts as its OK.
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
-
 
 constexpr int SW_HIDE = 0;
 
