@@ -36,7 +36,7 @@ class HeadlessSystem final : public WindowSystem {
     made->height = static_cast<int>(std::lround(spec.height * dpi / 96.0));
     made->title = spec.title;
     windows.push_back(std::move(made));
-    ClientAreaChanged(window, windows.back()->width, windows.back()->height, dpi);
+    ClientAreaChanged(window, windows.back()->width, windows.back()->height, dpi, false);
     return true;
   }
   void DestroyWindow(HWND window) override {
@@ -131,7 +131,8 @@ void ResizeClient(HWND window, int width, int height) {
     if (HeadlessWindow* found = headless.Find(window)) {
       found->width = width;
       found->height = height;
-      ClientAreaChanged(window, width, height, found->dpi);
+      // As a user drags the frame of a window that shows a picture.
+      ClientAreaChanged(window, width, height, found->dpi, found->presents > 0);
     }
   });
 }

@@ -10,7 +10,7 @@
 #include "uri_list.h"
 #include "window_record.h"
 
-void ClientAreaChanged(HWND window, int width, int height, int dpi) {
+void ClientAreaChanged(HWND window, int width, int height, int dpi, bool resizing) {
   if (window == nullptr || window->destroyed) return;
   if (width == window->clientWidth && height == window->clientHeight && dpi == window->dpi) return;
   window->clientWidth = width;
@@ -18,9 +18,9 @@ void ClientAreaChanged(HWND window, int width, int height, int dpi) {
   window->dpi = dpi;
   // The size the window is made with is no change of one.
   if (!window->made) return;
-  // A window that has shown a picture is being resized; one that has not is
-  // being given its first size, which it is painted at exactly.
-  if (window->presented) NoteResize(window);
+  // While it is being resized, paints may be quicker; a window given its
+  // size is painted at it exactly.
+  if (resizing) NoteResize(window);
   MarkForRepaint(window);
   PostToQueue(window, WM_SIZE, SIZE_RESTORED, SizeParam(width, height));
 }

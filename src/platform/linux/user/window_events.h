@@ -11,7 +11,10 @@
 
 // The window's client area is width x height device pixels now, which stand
 // for dpi dots per inch (96 on an ordinary screen, 192 at twice its density).
-void ClientAreaChanged(HWND window, int width, int height, int dpi);
+// resizing: the user is resizing the window (dragging its frame), where the
+// window system can tell, or else the window had shown a picture; not when
+// the window is given its first size, nor when only its density changed.
+void ClientAreaChanged(HWND window, int width, int height, int dpi, bool resizing);
 
 // A paint of the shown window reaches the screen from now on.
 void WindowCanPaint(HWND window);

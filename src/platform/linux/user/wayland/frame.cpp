@@ -27,7 +27,9 @@ void OnConfigure(libdecor_frame* frame, libdecor_configuration* configuration, v
   libdecor_state* state = libdecor_state_new(width, height);
   libdecor_frame_commit(frame, state, configuration);  // acknowledges the configure
   libdecor_state_free(state);
-  window.system->Configured(window, width, height);
+  // libdecor does not say whether the user drags the frame: a new size of a
+  // window that shows a picture counts as that.
+  window.system->Configured(window, width, height, window.presented);
 }
 
 void OnClose(libdecor_frame*, void* data) { CloseRequested(Of(data).handle); }

@@ -62,6 +62,7 @@ struct Window {
   bool presented = false;                   // a buffer is committed since the window was shown
   int width = 0, height = 0;                // logical pixels, 96 dpi at scale 1
   int pendingWidth = 0, pendingHeight = 0;  // of the toplevel's configure, until the surface's
+  bool pendingResizing = false;             // likewise
   int scale = 1;                            // device pixels a logical pixel
   int committedScale = 1;                   // the surface's buffer scale
   std::vector<wl_output*> outputs;          // those the surface is on
@@ -114,8 +115,9 @@ class System final : public WindowSystem {
   // The window's scale follows the outputs its surface is on.
   int ScaleOf(const Window& window) const;
   void Rescale(Window& window);
-  // A configure of the window's role, of width x height logical pixels.
-  void Configured(Window& window, int width, int height);
+  // A configure of the window's role, of width x height logical pixels,
+  // while the user drags its frame or not.
+  void Configured(Window& window, int width, int height, bool resizing);
   void ForgetOutput(wl_output* output);
 
   // frame.cpp

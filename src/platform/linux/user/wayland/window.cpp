@@ -51,13 +51,22 @@ void OnSurfaceConfigure(void* data, xdg_surface* surface, std::uint32_t serial) 
   // 0 leaves the size to us: the one we have stays.
   const bool sized = window.pendingWidth > 0 && window.pendingHeight > 0;
   window.system->Configured(window, sized ? window.pendingWidth : window.width,
-                            sized ? window.pendingHeight : window.height);
+                            sized ? window.pendingHeight : window.height, window.pendingResizing);
 }
 const xdg_surface_listener kShellSurfaceListener = {OnSurfaceConfigure};
 
-void OnToplevelConfigure(void* data, xdg_toplevel*, std::int32_t width, std::int32_t height, wl_array*) {
-  Of(data).pendingWidth = width;
-  Of(data).pendingHeight = height;
+void OnToplevelConfigure(void* data, xdg_toplevel*, std::int32_t width, std::int32_t height,
+                         wl_array* states) {
+  Window& window = Of(data);
+  window.pendingWidth = width;
+  window.pendingHeight = height;
+  // The compositor says when the user drags the frame; a size it gives the
+  // window otherwise (a tiling layout's, after the first frame) is painted
+  // exactly at once.
+  window.pendingResizing = false;
+  const auto* state = static_cast<const std::uint32_t*>(states->data);
+  for (std::size_t i = 0; i < states->size / sizeof *state; ++i)
+    window.pendingResizing = window.pendingResizing || state[i] == XDG_TOPLEVEL_STATE_RESIZING;
 }
 void OnClose(void* data, xdg_toplevel*) { CloseRequested(Of(data).handle); }
 // The events of xdg_toplevel version 2; those of later versions never come.
@@ -99,9 +108,9 @@ void DestroyToplevel(Window& window) {
   window.shellSurface = nullptr;
 }
 
-void ReportSize(const Window& window) {
+void ReportSize(const Window& window, bool resizing) {
   ClientAreaChanged(window.handle, window.width * window.scale, window.height * window.scale,
-                    kOrdinaryDpi * window.scale);
+                    kOrdinaryDpi * window.scale, resizing);
 }
 
 }  // namespace
@@ -149,7 +158,7 @@ bool System::MakeWindow(HWND handle, const WindowSpec& asked) {
   windows.push_back(std::move(window));
   Window& made = *windows.back();
   made.scale = ScaleOf(made);
-  ReportSize(made);
+  ReportSize(made, false);
   return true;
 }
 
@@ -218,17 +227,17 @@ void System::Rescale(Window& window) {
   const int scale = ScaleOf(window);
   if (scale == window.scale) return;
   window.scale = scale;
-  ReportSize(window);
+  ReportSize(window, false);
   if (pointerSurface == window.surface) SetCursor(window);
 }
 
-void System::Configured(Window& window, int width, int height) {
+void System::Configured(Window& window, int width, int height, bool resizing) {
   const bool first = !window.configured;
   const bool resized = width != window.width || height != window.height;
   window.configured = true;
   window.width = width;
   window.height = height;
-  if (resized) ReportSize(window);
+  if (resized) ReportSize(window, resizing);
   if (first) {
     WindowCanPaint(window.handle);
   } else if (!resized && window.presented) {

@@ -141,7 +141,10 @@ void X11System::Handle(const XEvent& event) {
       if (event.xconfigure.width != window->width || event.xconfigure.height != window->height) {
         window->width = event.xconfigure.width;
         window->height = event.xconfigure.height;
-        ClientAreaChanged(window->handle, window->width, window->height, dpi_);
+        // A window manager that sizes the window before it maps it gives it
+        // its first size; once a picture is shown, the user resizes it.
+        ClientAreaChanged(window->handle, window->width, window->height, dpi_,
+                          window->mapped && window->presented);
       }
       return;
     case MapNotify:

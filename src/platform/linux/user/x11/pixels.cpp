@@ -145,6 +145,7 @@ void X11System::Present(HWND handle) {
   if (window == nullptr || window->pixels.bits == nullptr) return;
   PutPixels(*window, 0, 0, window->pixels.image.width, window->pixels.image.height);
   window->pixels.holdPicture = true;
+  window->presented = window->mapped;
 }
 
 // The server copies a segment when it gets to the request, so the next paint,

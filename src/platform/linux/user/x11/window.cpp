@@ -163,7 +163,7 @@ bool X11System::MakeWindow(HWND handle, const WindowSpec& spec) {
 
   windows_.push_back(std::move(window));
   SetTitle(handle, spec.title);
-  ClientAreaChanged(handle, windows_.back()->width, windows_.back()->height, dpi_);
+  ClientAreaChanged(handle, windows_.back()->width, windows_.back()->height, dpi_, false);
   return true;
 }
 
@@ -182,7 +182,7 @@ void X11System::DestroyWindow(HWND handle) {
 void X11System::ShowWindow(HWND handle, bool show) {
   X11Window* window = Find(handle);
   if (window == nullptr) return;
-  window->mapped = false;
+  window->mapped = window->presented = false;
   if (!show) {
     // Withdrawn, not only unmapped, so that a window manager lets go of it.
     XWithdrawWindow(display_, window->id, DefaultScreen(display_));

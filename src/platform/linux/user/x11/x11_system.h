@@ -62,7 +62,8 @@ struct X11Window {
   GC gc = nullptr;
   int width = 0, height = 0;  // the client area, as last reported
   bool acceptsFiles = false;
-  bool mapped = false;  // since it was last shown
+  bool mapped = false;     // since it was last shown
+  bool presented = false;  // a picture, since it was last shown
   X11Pixels pixels;
   // What a series of exposes has uncovered so far.
   Box exposed;
