@@ -33,10 +33,11 @@ For each viewer and picture, a run measures:
 
 Pictures (written once into the work folder by pictures.py, each alone in a
 folder of its own so that viewers listing the folder find nothing else, and
-read once before each run so that they come from the page cache): 24-bit 8192x8192,
-8-bit palette 8192x8192, 8-bit run-length 8192x8192, 32-bit 8192x4096 and
-24-bit 1024x1024, each with fine detail (a zone plate) and smooth content
-(a gradient). Medians are over the rounds and both contents.
+read once before each run so that they come from the page cache): 24-bit
+8192x8192, 8-bit palette 8192x8192, 8-bit run-length 8192x8192, 32-bit
+8192x4096, 24-bit 1920x1080 (the everyday photograph) and 24-bit 1024x1024,
+each with fine detail (a zone plate) and smooth content (a gradient). Medians
+are over the rounds and both contents.
 
 Memory: the pictures take 1.1 GB of disk (and of page cache); the script
 itself needs about 1.6 GB at its peak (a picture whole and its area averages
