@@ -1,8 +1,8 @@
 """Compares Rastelle with the image viewers Linux users would use instead.
 
 Usage: /usr/bin/python3 bench/viewers/viewers_bench.py [--rounds 5] [--only IMAGES]
-           [--viewers LIST] [--viewer build/release/rastelle] [--display x11|wayland|both]
-           [--work DIR] [--keep-going]
+           [--viewers LIST] [--viewer build/release/rastelle] [--extra NAME=PATH]...
+           [--display x11|wayland|both] [--work DIR] [--keep-going]
 
 On X11, every viewer runs on one private Xvfb (1920x1080x24) with a tiny
 window manager of this script's own: it places every top-level window at
@@ -21,10 +21,10 @@ window is tiled without border or title bar and so fills the output. sway
 its own) and the tiled size once the client has committed its first buffer;
 it shows the window only when the client has answered that (or gives up
 waiting after 200 ms), so the first frame on the screen is 1200x900 too.
-Rastelle gets WAYLAND_DISPLAY alone; GTK peers GDK_BACKEND=wayland, qimgv
-QT_QPA_PLATFORM=wayland, imv its Wayland build. feh, nsxiv, viewnior and
-gpicview run on X11 only and are left out there. --display both runs X11
-first, then Wayland, and reports each.
+Rastelle (and every --extra build) gets WAYLAND_DISPLAY alone; GTK peers
+GDK_BACKEND=wayland, qimgv QT_QPA_PLATFORM=wayland, imv its Wayland build.
+feh, nsxiv, viewnior and gpicview run on X11 only and are left out there.
+--display both runs X11 first, then Wayland, and reports each.
 
 For each viewer and picture, a run measures:
 - start to final picture: from starting the process to the last change of
@@ -54,6 +54,10 @@ For each viewer and picture, a run measures:
   the rectangle's edge are left out. Rounding the exact average to 8 bits
   alone scores about 59 dB where the averages fall anywhere between levels
   (the zone plate), more on the gradient.
+
+--extra NAME=PATH adds another Rastelle binary as a viewer named NAME, run
+exactly as Rastelle is, so that two builds are measured in one run, taking
+turns with the peers; the comparison lines give the ratios of each.
 
 Pictures (written once into the work folder by pictures.py, each alone in a
 folder of its own so that viewers listing the folder find nothing else, and
@@ -675,8 +679,8 @@ def viewer_commands(options, display, names):
     that can run on display."""
     commands = {}
     for name in names:
-        if name == "rastelle":  # alike everywhere
-            commands[name] = ([os.path.abspath(options.viewer)], {})
+        if name in options.builds:  # Rastelle and the other builds, alike everywhere
+            commands[name] = ([options.builds[name]], {})
             continue
         program, arguments = PEERS[name]
         variables = {}
@@ -722,7 +726,7 @@ def fmt(value, digits):
     return "-" if value is None else "%.*f" % (digits, value)
 
 
-def report(display, images, names, results, quality, configures):
+def report(display, images, names, builds, results, quality, configures):
     """The table of one window system; a peer that did not show the picture
     whole at its aspect ratio (no PSNR) stays in it but is left out of the
     comparison. After it, per viewer, what does not change with the picture."""
@@ -752,16 +756,17 @@ def report(display, images, names, results, quality, configures):
                 statistics.median(run["threads"] for run in runs),
                 fmt(statistics.median(mapped) if mapped else None, 3)))
         peers = {name: value for name, value in medians.items()
-                 if name != "rastelle" and (display, name, image) in quality}
+                 if name not in builds and (display, name, image) in quality}
         if peers:
             fastest = min(peers, key=lambda name: peers[name][0])
             lightest = min(peers, key=lambda name: peers[name][1])
             line = "%-16s fastest peer %s %.3f s, lowest-memory peer %s %.1f MiB" % (
                 "", fastest, peers[fastest][0], lightest, peers[lightest][1])
-            if "rastelle" in medians:
-                line += "; Rastelle time x%.2f, RSS x%.2f" % (
-                    medians["rastelle"][0] / peers[fastest][0],
-                    medians["rastelle"][1] / peers[lightest][1])
+            for build in builds:
+                if build in medians:
+                    line += "; %s time x%.2f, RSS x%.2f" % (
+                        "Rastelle" if build == "rastelle" else build,
+                        medians[build][0] / peers[fastest][0], medians[build][1] / peers[lightest][1])
             print(line)
         print()
     for name, runs in runs_of.items():
@@ -853,9 +858,13 @@ def main():
         epilog="Needs about 4 GB of free memory and 1.1 GB of disk in the work folder.")
     parser.add_argument("--rounds", type=int, default=5, help="rounds (default 5)")
     parser.add_argument("--only", help="comma-separated pictures, of: " + ",".join(pictures.IMAGES))
-    parser.add_argument("--viewers", help="comma-separated viewers, of: rastelle," + ",".join(PEERS))
+    parser.add_argument("--viewers", help="comma-separated viewers, of: rastelle," + ",".join(PEERS)
+                        + " and the names of --extra")
     parser.add_argument("--viewer", default=os.path.join(ROOT, "build", "release", "rastelle"),
                         help="the Rastelle binary (default build/release/rastelle)")
+    parser.add_argument("--extra", action="append", default=[], metavar="NAME=PATH",
+                        help="another Rastelle binary, measured as Rastelle is under the name "
+                             "NAME (repeatable); it runs whether --viewers names it or not")
     parser.add_argument("--display", choices=("x11", "wayland", "both"), default="x11",
                         help="the window system: a private Xvfb, a private headless sway, or "
                              "the one then the other (default x11)")
@@ -878,13 +887,23 @@ def main():
     for image in images:
         if image not in pictures.IMAGES:
             parser.error("no picture %s" % image)
+    options.builds = {"rastelle": os.path.abspath(options.viewer)}
+    for extra in options.extra:
+        name, _, path = extra.partition("=")
+        if not re.fullmatch(r"[A-Za-z0-9_.-]+", name) or not path:
+            parser.error("--extra %s: give NAME=PATH, NAME of letters, digits, _ . -" % extra)
+        if name in options.builds or name in PEERS:
+            parser.error("--extra %s: the name %s is taken" % (extra, name))
+        options.builds[name] = os.path.abspath(path)
     names = options.viewers.split(",") if options.viewers else ["rastelle"] + list(PEERS)
+    names += [name for name in options.builds if name != "rastelle" and name not in names]
     for name in names:
-        if name != "rastelle" and name not in PEERS:
+        if name not in options.builds and name not in PEERS:
             parser.error("no viewer %s" % name)
-    if "rastelle" in names and not options.report and not os.access(options.viewer, os.X_OK):
-        sys.exit("no Rastelle at %s: build it first (cmake --build --preset release "
-                 "--target rastelle)" % options.viewer)
+    for name, path in options.builds.items():
+        if name in names and not options.report and not os.access(path, os.X_OK):
+            sys.exit("no Rastelle at %s: build it first (cmake --build --preset release "
+                     "--target rastelle)" % path)
     displays = ["x11", "wayland"] if options.display == "both" else [options.display]
     options.work = os.path.abspath(options.work)
     results, configures = {}, {}
@@ -918,7 +937,7 @@ def main():
                 else:
                     print("%s on %s, %s: the picture is not shown whole at its aspect ratio" % (
                         name, display, image))
-        report(display, images, names, results, quality, configures)
+        report(display, images, names, options.builds, results, quality, configures)
 
 
 if __name__ == "__main__":
