@@ -46,6 +46,10 @@ For each viewer and picture, a run measures:
   the size and place of the viewer's windows in sway's tree at rest. The
   untimed first run of each viewer logs its protocol (WAYLAND_DEBUG) to the
   work folder, from which the table takes the sizes of its first configures.
+- what is left behind: once the viewer's process group is ended, any process
+  that still carries the run's mark in its environment (a bus daemon that
+  left the viewer's session, say) is named in the run's line and the table,
+  and killed.
 - PSNR at rest: the final screen against the exact area average of the
   picture (each displayed pixel the mean of the source area it covers, in
   double precision), computed at the size and place the viewer shows it. The
@@ -77,6 +81,7 @@ CI: it is for comparing by hand.
 import argparse
 import ctypes
 import ctypes.util
+import itertools
 import json
 import os
 import re
@@ -496,6 +501,43 @@ def end_group(process):
             time.sleep(0.05)
 
 
+# Every run's processes carry a mark of the run's own in their environment,
+# which a daemon keeps when it leaves the viewer's session and process group.
+MARK = "VIEWERS_BENCH_RUN"
+
+
+def marked(mark):
+    """(pid, name) of every process whose environment holds the mark."""
+    wanted = ("%s=%s" % (MARK, mark)).encode()
+    found = []
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open("/proc/%s/environ" % entry, "rb") as environ:
+                    if wanted not in environ.read().split(b"\0"):
+                        continue
+                with open("/proc/%s/comm" % entry) as comm:
+                    found.append((int(entry), comm.read().strip()))
+            except OSError:
+                pass  # gone meanwhile
+    return found
+
+
+def end_left_behind(mark):
+    """Kills, by their ids, the processes of a run that outlived its group;
+    returns their names."""
+    left = marked(mark)
+    for pid, _ in left:
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+    deadline = time.monotonic() + 3
+    while marked(mark) and time.monotonic() < deadline:
+        time.sleep(0.05)
+    return sorted(name for _, name in left)
+
+
 # ----------------------------------------------------------------------------
 # One run.
 
@@ -503,20 +545,25 @@ class Failed(Exception):
     pass
 
 
+_RUNS = itertools.count(1)  # numbers the runs' marks
+
+
 def run_once(options, display, env, argv, path, log=None):
     """Starts argv + [path] on display; returns (record, final frame, note),
     the record a dict of seconds (to the final picture), peak (bytes),
     screens (shown), threads, graphics (libraries), mapped (seconds, or
-    None) and windows (their rectangles, or None). log takes the viewer's
-    output (geeqie writes its standard error through its standard output)."""
+    None), windows (their rectangles, or None) and left (the names of the
+    processes left behind). log takes the viewer's output (geeqie writes
+    its standard error through its standard output)."""
     with open(path, "rb") as warm:  # the page cache, not the disk
         while warm.read(16 * MiB):
             pass
+    mark = "%d-%d" % (os.getpid(), next(_RUNS))
     record = {"screens": 0}
     note = ""
     start = time.monotonic()
-    process = xharness.start_process(argv + [path], env=env, start_new_session=True,
-                                     stdout=log or subprocess.DEVNULL,
+    process = xharness.start_process(argv + [path], env=dict(env, **{MARK: mark}),
+                                     start_new_session=True, stdout=log or subprocess.DEVNULL,
                                      stderr=log or subprocess.DEVNULL)
     previous = display.blank
     try:
@@ -554,6 +601,9 @@ def run_once(options, display, env, argv, path, log=None):
         return record, rgb(previous), note
     finally:
         end_group(process)
+        record["left"] = end_left_behind(mark)
+        if record["left"]:
+            print("left behind and killed: %s" % ", ".join(record["left"]), flush=True)
         # The next run starts from an empty screen.
         display.wait_for(display.blank, time.monotonic() + 10)
 
@@ -732,9 +782,9 @@ def report(display, images, names, builds, results, quality, configures):
     comparison. After it, per viewer, what does not change with the picture."""
     print()
     print("On %s:" % {"x11": "X11 (Xvfb)", "wayland": "Wayland (headless sway)"}[display])
-    print("%-16s %-10s %9s %9s %7s %15s %7s %10s" % (
+    print("%-16s %-10s %9s %9s %7s %15s %7s %10s %4s" % (
         "image", "viewer", "final (s)", "RSS (MiB)", "screens", "PSNR det/smo dB", "threads",
-        "mapped (s)"))
+        "mapped (s)", "left"))
     runs_of = {}
     for image in images:
         medians = {}
@@ -750,11 +800,12 @@ def report(display, images, names, builds, results, quality, configures):
             medians[name] = (time_median, rss_median)
             scores = quality.get((display, name, image))
             psnrs = "%s / %s" % (fmt(scores[0], 1), fmt(scores[1], 1)) if scores else "not fitted"
-            print("%-16s %-10s %9.3f %9.1f %7g %15s %7g %10s" % (
+            print("%-16s %-10s %9.3f %9.1f %7g %15s %7g %10s %4d" % (
                 image, name, time_median, rss_median,
                 statistics.median(run["screens"] for run in runs), psnrs,
                 statistics.median(run["threads"] for run in runs),
-                fmt(statistics.median(mapped) if mapped else None, 3)))
+                fmt(statistics.median(mapped) if mapped else None, 3),
+                sum(1 for run in runs if run["left"])))
         peers = {name: value for name, value in medians.items()
                  if name not in builds and (display, name, image) in quality}
         if peers:
@@ -779,6 +830,9 @@ def report(display, images, names, builds, results, quality, configures):
             line += "; windows at rest %s" % ", ".join("%d,%d %dx%d" % rect for rect in sorted(rects))
         elif display == "wayland":
             line += "; every window %dx%d at 0,0" % WINDOW
+        left = sorted({process for run in runs for process in run["left"]})
+        if left:
+            line += "; left behind: %s" % ", ".join(left)
         print(line)
 
 
