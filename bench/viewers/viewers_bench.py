@@ -36,8 +36,8 @@ For each viewer and picture, a run measures:
   included. On X11 the resolution is one poll: 5 ms asleep and under 1 ms
   reading. On Wayland the compositor hands over each output frame that
   changed pixels, with the time of the commit that put it out (wlscreen.py),
-  so the time is exact; it includes the wait for the output's next frame (0
-  to 16.7 ms at 60 Hz) that a real screen has too.
+  so the time is exact; it includes any wait for the output's next frame
+  (up to 16.7 ms at 60 Hz), as on a real screen.
 - peak memory: VmHWM of the viewer's process and every process under it,
   summed, read at rest just before the viewer is ended; at the same time, the
   threads of them all, and the graphics libraries mapped in them (EGL, GL,
