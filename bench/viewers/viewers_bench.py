@@ -1,27 +1,55 @@
 """Compares Rastelle with the image viewers Linux users would use instead.
 
 Usage: /usr/bin/python3 bench/viewers/viewers_bench.py [--rounds 5] [--only IMAGES]
-           [--viewers LIST] [--viewer build/release/rastelle] [--work DIR] [--keep-going]
+           [--viewers LIST] [--viewer build/release/rastelle] [--extra NAME=PATH]...
+           [--display x11|wayland|both] [--work DIR] [--keep-going]
 
-Every viewer runs on one private Xvfb (1920x1080x24) with a tiny window
-manager of this script's own: it places every top-level window at (0, 0) and
-makes it 1200x900 before mapping it, and keeps it so when the client asks for
-another size. Rastelle has no size option, so the size is the window
-manager's for every viewer alike: each window is 1200x900 from its first
-frame on. Peers that take a window size are given the same one, so that they
-fit the picture to the window they get. The window manager gives each new
-window the input focus, like a desktop's.
+On X11, every viewer runs on one private Xvfb (1920x1080x24) with a tiny
+window manager of this script's own: it places every top-level window at
+(0, 0) and makes it 1200x900 before mapping it, and keeps it so when the
+client asks for another size. Rastelle has no size option, so the size is the
+window manager's for every viewer alike: each window is 1200x900 from its
+first frame on. Peers that take a window size are given the same one, so that
+they fit the picture to the window they get. The window manager gives each
+new window the input focus, like a desktop's.
+
+On Wayland, every viewer runs natively on a private headless sway (the
+end-to-end tests' compositor: wlroots' headless backend, software rendering,
+no input devices, no XWayland) whose one output is 1200x900, where the one
+window is tiled without border or title bar and so fills the output. sway
+1.7 sends a new window's first configure without a size (the client picks
+its own) and the tiled size once the client has committed its first buffer;
+it shows the window only when the client has answered that (or gives up
+waiting after 200 ms), so the first frame on the screen is 1200x900 too.
+Rastelle (and every --extra build) gets WAYLAND_DISPLAY alone; GTK peers
+GDK_BACKEND=wayland, qimgv QT_QPA_PLATFORM=wayland, imv its Wayland build.
+feh, nsxiv, viewnior and gpicview run on X11 only and are left out there.
+--display both runs X11 first, then Wayland, and reports each.
 
 For each viewer and picture, a run measures:
 - start to final picture: from starting the process to the last change of
-  the screen (the window's area, read back whole every few milliseconds)
-  after which the screen stays the same for the settle time (1.5 s) while the
-  viewer's processes use almost no processor time. A quick or partial picture
-  shown first (a preview) is a change before the last one and does not count;
-  "screens" in the table counts the different screens a run showed, the final
-  one included. The resolution is one poll: 5 ms asleep and under 1 ms reading.
+  the screen (the window's area, read back whole) after which the screen
+  stays the same for the settle time (1.5 s) while the viewer's processes use
+  almost no processor time. A quick or partial picture shown first (a
+  preview) is a change before the last one and does not count; "screens" in
+  the table counts the different screens a run showed, the final one
+  included. On X11 the resolution is one poll: 5 ms asleep and under 1 ms
+  reading. On Wayland the compositor hands over each output frame that
+  changed pixels, with the time of the commit that put it out (wlscreen.py),
+  so the time is exact; it includes any wait for the output's next frame
+  (up to 16.7 ms at 60 Hz), as on a real screen.
 - peak memory: VmHWM of the viewer's process and every process under it,
-  summed, read at rest just before the viewer is ended.
+  summed, read at rest just before the viewer is ended; at the same time, the
+  threads of them all, and the graphics libraries mapped in them (EGL, GL,
+  GBM, Mesa's drivers).
+- on Wayland, the time to the window being mapped (sway's window event), and
+  the size and place of the viewer's windows in sway's tree at rest. The
+  untimed first run of each viewer logs its protocol (WAYLAND_DEBUG) to the
+  work folder, from which the table takes the sizes of its first configures.
+- what is left behind: once the viewer's process group is ended, any process
+  that still carries the run's mark in its environment (a bus daemon that
+  left the viewer's session, say) is named in the run's line and the table,
+  and killed.
 - PSNR at rest: the final screen against the exact area average of the
   picture (each displayed pixel the mean of the source area it covers, in
   double precision), computed at the size and place the viewer shows it. The
@@ -31,12 +59,17 @@ For each viewer and picture, a run measures:
   alone scores about 59 dB where the averages fall anywhere between levels
   (the zone plate), more on the gradient.
 
+--extra NAME=PATH adds another Rastelle binary as a viewer named NAME, run
+exactly as Rastelle is, so that two builds are measured in one run, taking
+turns with the peers; the comparison lines give the ratios of each.
+
 Pictures (written once into the work folder by pictures.py, each alone in a
 folder of its own so that viewers listing the folder find nothing else, and
-read once before each run so that they come from the page cache): 24-bit 8192x8192,
-8-bit palette 8192x8192, 8-bit run-length 8192x8192, 32-bit 8192x4096 and
-24-bit 1024x1024, each with fine detail (a zone plate) and smooth content
-(a gradient). Medians are over the rounds and both contents.
+read once before each run so that they come from the page cache): 24-bit
+8192x8192, 8-bit palette 8192x8192, 8-bit run-length 8192x8192, 32-bit
+8192x4096, 24-bit 1920x1080 (the everyday photograph) and 24-bit 1024x1024,
+each with fine detail (a zone plate) and smooth content (a gradient). Medians
+are over the rounds and both contents.
 
 Memory: the pictures take 1.1 GB of disk (and of page cache); the script
 itself needs about 1.6 GB at its peak (a picture whole and its area averages
@@ -48,8 +81,10 @@ CI: it is for comparing by hand.
 import argparse
 import ctypes
 import ctypes.util
+import itertools
 import json
 import os
+import re
 import shutil
 import signal
 import statistics
@@ -67,6 +102,8 @@ sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 
 import pictures  # noqa: E402
+import wlharness  # noqa: E402
+import wlscreen  # noqa: E402
 import xharness  # noqa: E402
 
 SCREEN = (1920, 1080)
@@ -94,6 +131,29 @@ PEERS = {
 SETTINGS = {
     "imv": ("imv/config", "[options]\nwidth = 1200\nheight = 900\nscaling_mode = shrink\n"),
 }
+# The peers that run natively on Wayland: name: (the program where the
+# Wayland build is another one, the variables that keep the toolkit off X11).
+WAYLAND_PEERS = {
+    "eog": (None, {"GDK_BACKEND": "wayland"}),
+    "ristretto": (None, {"GDK_BACKEND": "wayland"}),
+    "geeqie": (None, {"GDK_BACKEND": "wayland"}),
+    "qimgv": (None, {"QT_QPA_PLATFORM": "wayland"}),
+    "imv": ("imv-wayland", {}),
+}
+# The compositor's configuration: the window is tiled, the only one on the
+# output, so its size is the output's; dialogs float at the size they ask.
+# The output draws at most 60 frames a second, as an ordinary screen.
+SWAY_CONFIG = """\
+output HEADLESS-1 mode {width}x{height}@60Hz position 0 0
+default_border none
+default_floating_border none
+focus_follows_mouse no
+xwayland disable
+"""
+# The libraries of drawing through a graphics driver: EGL, GL and GLX with
+# their dispatch, GBM, Vulkan, Mesa's shared parts and its drivers.
+GRAPHICS_LIBRARY = re.compile(r"/(lib(?:EGL|GL|GLX|GLdispatch|GLESv[12]|OpenGL|gbm|glapi|gallium|vulkan)"
+                              r"[._-][^/]*|[^/]*_dri\.so)$")
 
 
 # ----------------------------------------------------------------------------
@@ -191,7 +251,7 @@ def window_manager():
 
 
 # ----------------------------------------------------------------------------
-# The screen, read back whole.
+# The screens, read back whole: X11's here, Wayland's in wlscreen.py.
 
 class _XImage(ctypes.Structure):
     _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
@@ -206,7 +266,7 @@ class _XShmSegmentInfo(ctypes.Structure):
                 ("shmaddr", ctypes.c_void_p), ("readOnly", ctypes.c_int)]
 
 
-class Screen:
+class XScreen:
     """Reads the window's area of the screen as raw bytes (Xvfb: 32 bits a
     pixel, blue first), through shared memory (MIT-SHM): a read over the
     connection takes about 30 ms on Xvfb, this one under 1 ms."""
@@ -250,11 +310,125 @@ class Screen:
             raise RuntimeError("cannot read the screen")
         return ctypes.string_at(self.info.shmaddr, self.size)
 
-    @staticmethod
-    def rgb(frame):
-        """The frame as (height, width, 3) uint8, r g b."""
-        pixels = np.frombuffer(frame, np.uint8).reshape(WINDOW[1], -1, 4)[:, :WINDOW[0]]
-        return np.ascontiguousarray(pixels[:, :, 2::-1])
+
+def rgb(frame):
+    """A frame of either screen (32 bits a pixel, blue first) as (height,
+    width, 3) uint8, r g b."""
+    pixels = np.frombuffer(frame, np.uint8).reshape(WINDOW[1], -1, 4)[:, :WINDOW[0]]
+    return np.ascontiguousarray(pixels[:, :, 2::-1])
+
+
+# ----------------------------------------------------------------------------
+# The two window systems, each with its screen.
+
+class X11:
+    """The private Xvfb with this script's window manager; the screen is
+    polled."""
+
+    name = "x11"
+
+    def __init__(self, options):
+        self.poll = options.poll / 1000
+        self.server = xharness.XvfbServer(SCREEN[0], SCREEN[1], 24)
+        self.manager = None
+        try:
+            self.manager = xharness.start_process([sys.executable, os.path.abspath(__file__),
+                                                   "--window-manager"], env=self.server.env,
+                                                  stdout=subprocess.PIPE)
+            if xharness.read_line(self.manager, 10, "the window manager").strip() != "ready":
+                raise RuntimeError("the window manager did not start")
+            xharness.run_tool(self.server.env, "xdotool", "mousemove", str(SCREEN[0] - 1),
+                              str(SCREEN[1] - 1))
+            self.screen = XScreen(self.server.display)
+        except BaseException:
+            self.close()
+            raise
+        self.env = self.server.env
+        self.blank = self.screen.grab()
+
+    def next_change(self, previous, until):
+        """(when, frame) of the first poll that finds the screen other than
+        previous, or None at the monotonic time until."""
+        while True:
+            now = time.monotonic()
+            frame = self.screen.grab()
+            if frame != previous:
+                return now, frame
+            if now >= until:
+                return None
+            time.sleep(self.poll)
+
+    def wait_for(self, frame, until):
+        while self.screen.grab() != frame and time.monotonic() < until:
+            time.sleep(0.02)
+
+    def connect(self, env):
+        pass  # DISPLAY names the server wherever the viewer's runtime folder is
+
+    def mapped(self, pids, since):
+        return None  # timed on Wayland alone
+
+    def windows(self, pids):
+        return None  # the window manager makes them all WINDOW in size
+
+    def close(self):
+        xharness.stop_process(self.manager)
+        self.server.stop()
+
+
+class Wayland:
+    """The private headless sway; the screen is handed over frame by frame."""
+
+    name = "wayland"
+
+    def __init__(self, options):
+        wlharness.CONFIG = SWAY_CONFIG  # the tests' compositor, set up for this comparison
+        self.server = wlharness.SwayServer(*WINDOW)
+        self.screen = self.events = None
+        try:
+            self.socket = os.path.join(self.server.runtime, self.server.env["WAYLAND_DISPLAY"])
+            self.screen = wlscreen.Screen(self.socket)
+            self.events = wlscreen.WindowEvents(self.server.env["SWAYSOCK"])
+            first = self.screen.next_change(None, time.monotonic() + 10)
+            if first is None:
+                raise RuntimeError("the compositor showed no frame")
+        except BaseException:
+            self.close()
+            raise
+        self.env = self.server.env
+        self.blank = first[1]
+
+    def next_change(self, previous, until):
+        return self.screen.next_change(previous, until, self.events)
+
+    def wait_for(self, frame, until):
+        shown = self.screen.latest
+        while shown != frame:
+            got = self.next_change(shown, until)
+            if got is None:
+                return
+            shown = got[1]
+
+    def connect(self, env):
+        """Puts the compositor's socket into the viewer's runtime folder,
+        where WAYLAND_DISPLAY names it."""
+        link = os.path.join(env["XDG_RUNTIME_DIR"], env["WAYLAND_DISPLAY"])
+        if os.path.lexists(link):
+            os.remove(link)
+        os.symlink(self.socket, link)
+
+    def mapped(self, pids, since):
+        return self.events.mapped(pids, since)
+
+    def windows(self, pids):
+        """(x, y, width, height) of each of pids' windows in sway's tree."""
+        return [window["rect"] for window in self.server.windows() if window["pid"] in pids]
+
+    def close(self):
+        for part in (self.events, self.screen):
+            if part:
+                part.close()
+        self.server.stop()
 
 
 # ----------------------------------------------------------------------------
@@ -288,18 +462,26 @@ def processor_seconds(pid):
     return total / os.sysconf("SC_CLK_TCK")
 
 
-def peak_resident(pid):
-    """VmHWM of pid and every process under it, summed, in bytes."""
-    total = 0
+def at_rest(pid):
+    """(VmHWM in bytes, threads, graphics libraries mapped) of pid and every
+    process under it, the first two summed."""
+    peak, threads, libraries = 0, 0, set()
     for member in process_tree(pid):
         try:
             with open("/proc/%d/status" % member) as status:
                 for line in status:
                     if line.startswith("VmHWM:"):
-                        total += int(line.split()[1]) * 1024
+                        peak += int(line.split()[1]) * 1024
+                    elif line.startswith("Threads:"):
+                        threads += int(line.split()[1])
+            with open("/proc/%d/maps" % member) as maps:
+                for line in maps:
+                    found = GRAPHICS_LIBRARY.search(line.rstrip("\n"))
+                    if found:
+                        libraries.add(found.group(1).split(".so")[0])
         except OSError:
             pass
-    return total
+    return peak, threads, sorted(libraries)
 
 
 def end_group(process):
@@ -319,6 +501,43 @@ def end_group(process):
             time.sleep(0.05)
 
 
+# Every run's processes carry a mark of the run's own in their environment,
+# which a daemon keeps when it leaves the viewer's session and process group.
+MARK = "VIEWERS_BENCH_RUN"
+
+
+def marked(mark):
+    """(pid, name) of every process whose environment holds the mark."""
+    wanted = ("%s=%s" % (MARK, mark)).encode()
+    found = []
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open("/proc/%s/environ" % entry, "rb") as environ:
+                    if wanted not in environ.read().split(b"\0"):
+                        continue
+                with open("/proc/%s/comm" % entry) as comm:
+                    found.append((int(entry), comm.read().strip()))
+            except OSError:
+                pass  # gone meanwhile
+    return found
+
+
+def end_left_behind(mark):
+    """Kills, by their ids, the processes of a run that outlived its group;
+    returns their names."""
+    left = marked(mark)
+    for pid, _ in left:
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+    deadline = time.monotonic() + 3
+    while marked(mark) and time.monotonic() < deadline:
+        time.sleep(0.05)
+    return sorted(name for _, name in left)
+
+
 # ----------------------------------------------------------------------------
 # One run.
 
@@ -326,27 +545,39 @@ class Failed(Exception):
     pass
 
 
-def run_once(options, screen, blank, env, argv, path):
-    """Starts argv + [path]; returns (seconds to the final picture, peak
-    bytes, final frame, screens shown, note)."""
+_RUNS = itertools.count(1)  # numbers the runs' marks
+
+
+def run_once(options, display, env, argv, path, log=None):
+    """Starts argv + [path] on display; returns (record, final frame, note),
+    the record a dict of seconds (to the final picture), peak (bytes),
+    screens (shown), threads, graphics (libraries), mapped (seconds, or
+    None), windows (their rectangles, or None) and left (the names of the
+    processes left behind). log takes the viewer's output (geeqie writes
+    its standard error through its standard output)."""
     with open(path, "rb") as warm:  # the page cache, not the disk
         while warm.read(16 * MiB):
             pass
+    mark = "%d-%d" % (os.getpid(), next(_RUNS))
+    record = {"screens": 0}
     note = ""
-    shown = 0
     start = time.monotonic()
-    process = xharness.start_process(argv + [path], env=env, start_new_session=True,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    process = xharness.start_process(argv + [path], env=dict(env, **{MARK: mark}),
+                                     start_new_session=True, stdout=log or subprocess.DEVNULL,
+                                     stderr=log or subprocess.DEVNULL)
+    previous = display.blank
     try:
-        previous, changed = blank, None
-        check_at, processor_mark = None, None
+        changed, check_at, processor_mark = None, None, None
+        deadline = start + options.timeout
         while True:
+            # Waits end now and then, to notice a viewer that exits.
+            got = display.next_change(previous, min(check_at or deadline, deadline,
+                                                    time.monotonic() + 0.25))
             now = time.monotonic()
-            frame = screen.grab()
-            if frame != previous:
-                previous, changed = frame, now
-                shown += 1
-                check_at = now + options.settle
+            if got is not None:
+                changed, previous = got
+                record["screens"] += 1
+                check_at = changed + options.settle
                 processor_mark = (now, processor_seconds(process.pid))
             elif check_at is not None and now >= check_at:
                 used = processor_seconds(process.pid)
@@ -361,15 +592,32 @@ def run_once(options, screen, blank, env, argv, path):
                     raise Failed("showed nothing within %d s" % options.timeout)
                 note = "never idle"
                 break
-            time.sleep(options.poll / 1000)
-        peak = peak_resident(process.pid)
-        return changed - start, peak, Screen.rgb(previous), shown, note
+        pids = set(process_tree(process.pid))
+        record["seconds"] = changed - start
+        record["peak"], record["threads"], record["graphics"] = at_rest(process.pid)
+        mapped = display.mapped(pids, start)
+        record["mapped"] = None if mapped is None else mapped - start
+        record["windows"] = display.windows(pids)
+        return record, rgb(previous), note
     finally:
         end_group(process)
+        record["left"] = end_left_behind(mark)
+        if record["left"]:
+            print("left behind and killed: %s" % ", ".join(record["left"]), flush=True)
         # The next run starts from an empty screen.
-        deadline = time.monotonic() + 10
-        while screen.grab() != blank and time.monotonic() < deadline:
-            time.sleep(0.02)
+        display.wait_for(display.blank, time.monotonic() + 10)
+
+
+def first_configures(log):
+    """The sizes the first configures of a toplevel window asked for, in a
+    client's protocol log (WAYLAND_DEBUG), repeats left out."""
+    sizes = []
+    with open(log, errors="replace") as lines:
+        for line in lines:
+            found = re.match(r"\[[\d. ]+\]\s+xdg_toplevel@\d+\.configure\((-?\d+), (-?\d+),", line)
+            if found and (not sizes or sizes[-1] != found.groups()):
+                sizes.append(found.groups())
+    return ", ".join("%sx%s" % size for size in sizes[:3]) or "none logged"
 
 
 # ----------------------------------------------------------------------------
@@ -476,39 +724,46 @@ def make_pictures(options, names):
     return paths
 
 
-def viewer_commands(options, names):
-    """name: argv without the file, for the viewers that can run here."""
+def viewer_commands(options, display, names):
+    """name: (argv without the file, variables of its own) for the viewers
+    that can run on display."""
     commands = {}
     for name in names:
-        if name == "rastelle":
-            if not os.access(options.viewer, os.X_OK):
-                sys.exit("no Rastelle at %s: build it first (cmake --build --preset release "
-                         "--target rastelle)" % options.viewer)
-            commands[name] = [os.path.abspath(options.viewer)]
+        if name in options.builds:  # Rastelle and the other builds, alike everywhere
+            commands[name] = ([options.builds[name]], {})
             continue
         program, arguments = PEERS[name]
+        variables = {}
+        if display.name == "wayland":
+            if name not in WAYLAND_PEERS:
+                print("leaving out %s on Wayland: it runs on X11 only" % name)
+                continue
+            program = WAYLAND_PEERS[name][0] or program
+            variables = WAYLAND_PEERS[name][1]
         found = shutil.which(program)
         if found is None:
             print("skipping %s: %s is not installed (scripts/setup.sh viewers)" % (name, program))
             continue
-        commands[name] = [found] + arguments
+        commands[name] = ([found] + arguments, variables)
     return commands
 
 
-def viewer_env(server, options, name):
+def viewer_env(display, options, name, variables):
     """A home of the viewer's own (its settings start from the defaults, and
     the user's are left alone), no session bus, in-memory settings."""
     home = os.path.join(options.work, "home", name)
     runtime = os.path.join(options.work, "runtime", name)
     for folder in (home, runtime):
         os.makedirs(folder, mode=0o700, exist_ok=True)
-    env = dict(server.env, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+    env = dict(display.env, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
                XDG_CACHE_HOME=os.path.join(home, ".cache"),
                XDG_DATA_HOME=os.path.join(home, ".local", "share"),
                XDG_RUNTIME_DIR=runtime, GSETTINGS_BACKEND="memory",
                DBUS_SESSION_BUS_ADDRESS="disabled:", GTK_A11Y="none")
     for variable in ("XDG_SESSION_TYPE", "QT_QPA_PLATFORM", "GDK_BACKEND"):
         env.pop(variable, None)
+    env.update(variables)
+    display.connect(env)
     if name in SETTINGS:
         path = os.path.join(env["XDG_CONFIG_HOME"], SETTINGS[name][0])
         os.makedirs(os.path.dirname(path), exist_ok=True)
@@ -521,99 +776,131 @@ def fmt(value, digits):
     return "-" if value is None else "%.*f" % (digits, value)
 
 
-def report(images, names, results, quality):
-    """The table; a peer that did not show the picture whole at its aspect
-    ratio (no PSNR) stays in it but is left out of the comparison."""
+def report(display, images, names, builds, results, quality, configures):
+    """The table of one window system; a peer that did not show the picture
+    whole at its aspect ratio (no PSNR) stays in it but is left out of the
+    comparison. After it, per viewer, what does not change with the picture."""
     print()
-    print("%-16s %-10s %11s %9s %7s %15s" % ("image", "viewer", "final (s)", "RSS (MiB)",
-                                              "screens", "PSNR det/smo dB"))
+    print("On %s:" % {"x11": "X11 (Xvfb)", "wayland": "Wayland (headless sway)"}[display])
+    print("%-16s %-10s %9s %9s %7s %15s %7s %10s %4s" % (
+        "image", "viewer", "final (s)", "RSS (MiB)", "screens", "PSNR det/smo dB", "threads",
+        "mapped (s)", "left"))
+    runs_of = {}
     for image in images:
         medians = {}
         for name in names:
-            runs = [run for content in pictures.CONTENTS for run in results.get((name, image, content), [])]
+            runs = [run for content in pictures.CONTENTS
+                    for run in results.get((display, name, image, content), [])]
             if not runs:
                 continue
-            time_median = statistics.median(run[0] for run in runs)
-            rss_median = statistics.median(run[1] for run in runs) / MiB
-            screens = statistics.median(run[2] for run in runs)
+            runs_of.setdefault(name, []).extend(runs)
+            time_median = statistics.median(run["seconds"] for run in runs)
+            rss_median = statistics.median(run["peak"] for run in runs) / MiB
+            mapped = [run["mapped"] for run in runs if run["mapped"] is not None]
             medians[name] = (time_median, rss_median)
-            scores = quality.get((name, image))
+            scores = quality.get((display, name, image))
             psnrs = "%s / %s" % (fmt(scores[0], 1), fmt(scores[1], 1)) if scores else "not fitted"
-            print("%-16s %-10s %11.3f %9.1f %7g %15s" % (image, name, time_median, rss_median,
-                                                         screens, psnrs))
+            print("%-16s %-10s %9.3f %9.1f %7g %15s %7g %10s %4d" % (
+                image, name, time_median, rss_median,
+                statistics.median(run["screens"] for run in runs), psnrs,
+                statistics.median(run["threads"] for run in runs),
+                fmt(statistics.median(mapped) if mapped else None, 3),
+                sum(1 for run in runs if run["left"])))
         peers = {name: value for name, value in medians.items()
-                 if name != "rastelle" and (name, image) in quality}
+                 if name not in builds and (display, name, image) in quality}
         if peers:
             fastest = min(peers, key=lambda name: peers[name][0])
             lightest = min(peers, key=lambda name: peers[name][1])
             line = "%-16s fastest peer %s %.3f s, lowest-memory peer %s %.1f MiB" % (
                 "", fastest, peers[fastest][0], lightest, peers[lightest][1])
-            if "rastelle" in medians:
-                line += "; Rastelle time x%.2f, RSS x%.2f" % (
-                    medians["rastelle"][0] / peers[fastest][0],
-                    medians["rastelle"][1] / peers[lightest][1])
+            for build in builds:
+                if build in medians:
+                    line += "; %s time x%.2f, RSS x%.2f" % (
+                        "Rastelle" if build == "rastelle" else build,
+                        medians[build][0] / peers[fastest][0], medians[build][1] / peers[lightest][1])
             print(line)
         print()
+    for name, runs in runs_of.items():
+        graphics = sorted({library for run in runs for library in run["graphics"]})
+        line = "%-10s graphics libraries mapped: %s" % (name, ", ".join(graphics) or "none")
+        if (display, name) in configures:
+            line += "; first configures %s" % configures[display, name]
+        rects = {tuple(rect) for run in runs for rect in run["windows"] or []}
+        if rects and rects != {(0, 0) + WINDOW}:
+            line += "; windows at rest %s" % ", ".join("%d,%d %dx%d" % rect for rect in sorted(rects))
+        elif display == "wayland":
+            line += "; every window %dx%d at 0,0" % WINDOW
+        left = sorted({process for run in runs for process in run["left"]})
+        if left:
+            line += "; left behind: %s" % ", ".join(left)
+        print(line)
 
 
-def measure(options, images, names, paths, shots):
-    """Runs the rounds; returns {(viewer, image, content): [(seconds, peak
-    bytes, screens)]}. The final screens of the last round go to shots."""
-    commands = viewer_commands(options, names)
-    names = [name for name in names if name in commands]
-    server = xharness.XvfbServer(SCREEN[0], SCREEN[1], 24)
-    manager = None
+def measure(options, display_kind, images, names, paths, results, configures):
+    """Runs the rounds on one window system, adding to results {(display,
+    viewer, image, content): [records]} (see run_once) and, on Wayland, to
+    configures {(display, viewer): first configures}. The final screens of
+    the last round go to the work folder's screens."""
+    display = display_kind(options)
+    shots = os.path.join(options.work, "screens", display.name)
+    os.makedirs(shots, exist_ok=True)
     try:
-        manager = xharness.start_process([sys.executable, os.path.abspath(__file__),
-                                          "--window-manager"], env=server.env,
-                                         stdout=subprocess.PIPE)
-        if xharness.read_line(manager, 10, "the window manager").strip() != "ready":
-            sys.exit("the window manager did not start")
-        xharness.run_tool(server.env, "xdotool", "mousemove", str(SCREEN[0] - 1), str(SCREEN[1] - 1))
-        screen = Screen(server.display)
-        blank = screen.grab()
-        envs = {name: viewer_env(server, options, name) for name in names}
-        print("%d cores, load average %.2f %.2f %.2f; %d rounds; viewers %s" % (
-            os.cpu_count(), *os.getloadavg(), options.rounds, ", ".join(names)), flush=True)
+        commands = viewer_commands(options, display, names)
+        names = [name for name in names if name in commands]
+        envs = {name: viewer_env(display, options, name, commands[name][1]) for name in names}
+        print("%s: %d cores, load average %.2f %.2f %.2f; %d rounds; viewers %s" % (
+            display.name, os.cpu_count(), *os.getloadavg(), options.rounds, ", ".join(names)),
+            flush=True)
 
         # One run of each viewer untimed: its files in the page cache, its
-        # settings written.
+        # settings written; on Wayland, its protocol logged.
+        logs = os.path.join(options.work, "wayland-logs")
+        os.makedirs(logs, exist_ok=True)
         for name in list(names):
+            env, log = envs[name], None
+            if display.name == "wayland":
+                env = dict(env, WAYLAND_DEBUG="client")
+                log = open(os.path.join(logs, name + ".log"), "w")
             try:
-                run_once(options, screen, blank, envs[name], commands[name],
-                         paths[images[-1], "smooth"])
+                run_once(options, display, env, commands[name][0], paths[images[-1], "smooth"], log)
             except Failed as failure:
                 print("skipping %s: %s" % (name, failure), flush=True)
                 names.remove(name)
+            finally:
+                if log:
+                    log.close()
+                    configures[display.name, name] = first_configures(log.name)
         if not names:
             sys.exit("no viewer ran")
 
-        results = {}
         for round_index in range(options.rounds):
             order = names[round_index % len(names):] + names[:round_index % len(names)]
             for image in images:
                 for content in pictures.CONTENTS:
                     for name in order:
                         try:
-                            seconds, peak, frame, shown, note = run_once(
-                                options, screen, blank, envs[name], commands[name], paths[image, content])
+                            record, frame, note = run_once(options, display, envs[name],
+                                                           commands[name][0], paths[image, content])
                         except Failed as failure:
                             print("%s on %s %s: %s" % (name, image, content, failure), flush=True)
                             if not options.keep_going:
                                 sys.exit(1)
                             continue
-                        results.setdefault((name, image, content), []).append((seconds, peak, shown))
-                        Image.fromarray(frame).save(os.path.join(shots, "%s-%s-%s.png" % (name, image, content)))
-                        with open(os.path.join(options.work, "runs.json"), "w") as record:
-                            json.dump([[*key, *runs] for key, runs in results.items()], record)
-                        print("round %d %-16s %-6s %-10s %7.3f s %8.1f MiB %2d screens %s" % (
-                            round_index + 1, image, content, name, seconds, peak / MiB, shown, note),
-                            flush=True)
+                        results.setdefault((display.name, name, image, content), []).append(record)
+                        Image.fromarray(frame).save(os.path.join(shots, "%s-%s-%s.png" % (
+                            name, image, content)))
+                        with open(os.path.join(options.work, "runs.json"), "w") as kept:
+                            json.dump({"runs": [[*key, runs] for key, runs in results.items()],
+                                       "configures": [[*key, sizes] for key, sizes in
+                                                      configures.items()]}, kept)
+                        mapped = "" if record["mapped"] is None else "mapped %.3f s" % record["mapped"]
+                        print("round %d %-16s %-6s %-10s %7.3f s %8.1f MiB %2d screens %3d threads"
+                              " %s %s" % (round_index + 1, image, content, name, record["seconds"],
+                                          record["peak"] / MiB, record["screens"], record["threads"],
+                                          mapped, note), flush=True)
         print("load average after: %.2f %.2f %.2f" % os.getloadavg())
-        return results
     finally:
-        xharness.stop_process(manager)
-        server.stop()
+        display.close()
 
 
 def main():
@@ -625,57 +912,86 @@ def main():
         epilog="Needs about 4 GB of free memory and 1.1 GB of disk in the work folder.")
     parser.add_argument("--rounds", type=int, default=5, help="rounds (default 5)")
     parser.add_argument("--only", help="comma-separated pictures, of: " + ",".join(pictures.IMAGES))
-    parser.add_argument("--viewers", help="comma-separated viewers, of: rastelle," + ",".join(PEERS))
+    parser.add_argument("--viewers", help="comma-separated viewers, of: rastelle," + ",".join(PEERS)
+                        + " and the names of --extra")
     parser.add_argument("--viewer", default=os.path.join(ROOT, "build", "release", "rastelle"),
                         help="the Rastelle binary (default build/release/rastelle)")
+    parser.add_argument("--extra", action="append", default=[], metavar="NAME=PATH",
+                        help="another Rastelle binary, measured as Rastelle is under the name "
+                             "NAME (repeatable); it runs whether --viewers names it or not")
+    parser.add_argument("--display", choices=("x11", "wayland", "both"), default="x11",
+                        help="the window system: a private Xvfb, a private headless sway, or "
+                             "the one then the other (default x11)")
     parser.add_argument("--work", default=os.path.join(os.getcwd(), "viewers-bench"),
                         help="folder for the pictures, the viewers' homes and the final "
                              "screens (default ./viewers-bench)")
     parser.add_argument("--keep-going", action="store_true",
                         help="go on when a viewer fails a run, leaving that run out")
     parser.add_argument("--report", action="store_true",
-                        help="run nothing: print the table again from the runs and screens "
+                        help="run nothing: print the tables again from the runs and screens "
                              "kept in the work folder")
     parser.add_argument("--settle", type=float, default=1.5,
                         help="seconds the screen stays the same for a picture to be final")
     parser.add_argument("--poll", type=float, default=5,
-                        help="milliseconds between reading the screen back")
+                        help="milliseconds between reading the screen back (X11)")
     parser.add_argument("--timeout", type=float, default=60, help="seconds a run may take")
     options = parser.parse_args()
 
     images = options.only.split(",") if options.only else list(pictures.IMAGES)
-    names = options.viewers.split(",") if options.viewers else ["rastelle"] + list(PEERS)
     for image in images:
         if image not in pictures.IMAGES:
             parser.error("no picture %s" % image)
+    options.builds = {"rastelle": os.path.abspath(options.viewer)}
+    for extra in options.extra:
+        name, _, path = extra.partition("=")
+        if not re.fullmatch(r"[A-Za-z0-9_.-]+", name) or not path:
+            parser.error("--extra %s: give NAME=PATH, NAME of letters, digits, _ . -" % extra)
+        if name in options.builds or name in PEERS:
+            parser.error("--extra %s: the name %s is taken" % (extra, name))
+        options.builds[name] = os.path.abspath(path)
+    names = options.viewers.split(",") if options.viewers else ["rastelle"] + list(PEERS)
+    names += [name for name in options.builds if name != "rastelle" and name not in names]
     for name in names:
-        if name != "rastelle" and name not in PEERS:
+        if name not in options.builds and name not in PEERS:
             parser.error("no viewer %s" % name)
+    for name, path in options.builds.items():
+        if name in names and not options.report and not os.access(path, os.X_OK):
+            sys.exit("no Rastelle at %s: build it first (cmake --build --preset release "
+                     "--target rastelle)" % path)
+    displays = ["x11", "wayland"] if options.display == "both" else [options.display]
     options.work = os.path.abspath(options.work)
-    shots = os.path.join(options.work, "screens")  # the final screens of the last round
-    os.makedirs(shots, exist_ok=True)
+    results, configures = {}, {}
     if options.report:
-        with open(os.path.join(options.work, "runs.json")) as record:
-            results = {tuple(entry[:3]): entry[3:] for entry in json.load(record)}
+        with open(os.path.join(options.work, "runs.json")) as kept:
+            record = json.load(kept)
+        results = {tuple(entry[:4]): entry[4] for entry in record["runs"]}
+        configures = {tuple(entry[:2]): entry[2] for entry in record["configures"]}
     else:
-        results = measure(options, images, names, make_pictures(options, images), shots)
+        paths = make_pictures(options, images)
+        for display in displays:
+            measure(options, {"x11": X11, "wayland": Wayland}[display], images, names, paths,
+                    results, configures)
 
-    quality = {}
-    for image in images:
-        frames = {}
-        for name in names:
-            paths = [os.path.join(shots, "%s-%s-%s.png" % (name, image, content))
-                     for content in pictures.CONTENTS]
-            if all((name, image, content) in results for content in pictures.CONTENTS):
-                frames[name] = tuple(np.asarray(Image.open(path).convert("RGB")) for path in paths)
-        found = picture_quality(image, frames)
-        for name in frames:
-            if name in found:
-                quality[name, image] = found[name][:2]
-                print("%s on %s: shown at %d,%d %dx%d" % ((name, image) + found[name][2]))
-            else:
-                print("%s on %s: the picture is not shown whole at its aspect ratio" % (name, image))
-    report(images, names, results, quality)
+    for display in displays:
+        quality = {}
+        shots = os.path.join(options.work, "screens", display)
+        for image in images:
+            frames = {}
+            for name in names:
+                if all((display, name, image, content) in results for content in pictures.CONTENTS):
+                    frames[name] = tuple(
+                        np.asarray(Image.open(os.path.join(shots, "%s-%s-%s.png" % (
+                            name, image, content))).convert("RGB"))
+                        for content in pictures.CONTENTS)
+            found = picture_quality(image, frames)
+            for name in frames:
+                if name in found:
+                    quality[display, name, image] = found[name][:2]
+                    print("%s on %s, %s: shown at %d,%d %dx%d" % ((name, display, image) + found[name][2]))
+                else:
+                    print("%s on %s, %s: the picture is not shown whole at its aspect ratio" % (
+                        name, display, image))
+        report(display, images, names, options.builds, results, quality, configures)
 
 
 if __name__ == "__main__":
