@@ -19,8 +19,9 @@ void OnConfigure(libdecor_frame* frame, libdecor_configuration* configuration, v
   Window& window = Of(data);
   // No size leaves it to us: the one we have stays.
   int width = 0, height = 0;
-  if (!libdecor_configuration_get_content_size(configuration, frame, &width, &height) || width <= 0 ||
-      height <= 0) {
+  const bool sized = libdecor_configuration_get_content_size(configuration, frame, &width, &height) &&
+                     width > 0 && height > 0;
+  if (!sized) {
     width = window.width;
     height = window.height;
   }
@@ -29,7 +30,7 @@ void OnConfigure(libdecor_frame* frame, libdecor_configuration* configuration, v
   libdecor_state_free(state);
   // libdecor does not say whether the user drags the frame: a new size of a
   // window that shows a picture counts as that.
-  window.system->Configured(window, width, height, window.presented);
+  window.system->Configured(window, width, height, sized, window.presented);
 }
 
 void OnClose(libdecor_frame*, void* data) { CloseRequested(Of(data).handle); }

@@ -59,6 +59,7 @@ struct Window {
   libdecor_frame* frame = nullptr;
   bool shown = false;
   bool configured = false;                  // the first configure came: a buffer may be attached
+  wl_callback* asking = nullptr;            // a blank first buffer waits for the compositor's answer
   bool presented = false;                   // a buffer is committed since the window was shown
   int width = 0, height = 0;                // logical pixels, 96 dpi at scale 1
   int pendingWidth = 0, pendingHeight = 0;  // of the toplevel's configure, until the surface's
@@ -116,8 +117,11 @@ class System final : public WindowSystem {
   int ScaleOf(const Window& window) const;
   void Rescale(Window& window);
   // A configure of the window's role, of width x height logical pixels,
-  // while the user drags its frame or not.
-  void Configured(Window& window, int width, int height, bool resizing);
+  // sized by the compositor or left to the window, while the user drags its
+  // frame or not.
+  void Configured(Window& window, int width, int height, bool sized, bool resizing);
+  void AskForSize(Window& window);
+  void StopAsking(Window& window);
   void ForgetOutput(wl_output* output);
 
   // frame.cpp

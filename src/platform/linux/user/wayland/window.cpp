@@ -1,6 +1,7 @@
 // A window: its surface and the outputs that set its scale, its role as an
 // xdg toplevel, and the configures that size it.
 #include <algorithm>
+#include <cstring>
 
 #include "../layer_messages.h"
 #include "../window_events.h"
@@ -45,13 +46,22 @@ void OnLeave(void* data, wl_surface*, wl_output* output) {
 }
 const wl_surface_listener kSurfaceListener = {OnEnter, OnLeave};
 
+// The compositor has answered the window's first buffer without a size of its
+// own: the window paints at its own.
+void OnAnswer(void* data, wl_callback*, std::uint32_t) {
+  Window& window = Of(data);
+  window.system->StopAsking(window);
+  WindowCanPaint(window.handle);
+}
+const wl_callback_listener kAnswerListener = {OnAnswer};
+
 void OnSurfaceConfigure(void* data, xdg_surface* surface, std::uint32_t serial) {
   Window& window = Of(data);
   xdg_surface_ack_configure(surface, serial);
   // 0 leaves the size to us: the one we have stays.
   const bool sized = window.pendingWidth > 0 && window.pendingHeight > 0;
   window.system->Configured(window, sized ? window.pendingWidth : window.width,
-                            sized ? window.pendingHeight : window.height, window.pendingResizing);
+                            sized ? window.pendingHeight : window.height, sized, window.pendingResizing);
 }
 const xdg_surface_listener kShellSurfaceListener = {OnSurfaceConfigure};
 
@@ -167,6 +177,7 @@ void System::DestroyWindow(HWND handle) {
   if (window == nullptr) return;
   if (pointerSurface == window->surface) pointerSurface = nullptr;
   if (dragWindow == window) dragWindow = nullptr;
+  StopAsking(*window);
   DestroyToplevel(*window);
   DestroyFrame(*window);
   ReleaseBuffers(*window);
@@ -187,6 +198,7 @@ void System::ShowWindow(HWND handle, bool show) {
       MakeToplevel(*this, *window);
     }
   } else {
+    StopAsking(*window);
     DestroyToplevel(*window);
     DestroyFrame(*window);
     // The surface keeps no buffer, so that it can be given a role again.
@@ -231,20 +243,43 @@ void System::Rescale(Window& window) {
   if (pointerSurface == window.surface) SetCursor(window);
 }
 
-void System::Configured(Window& window, int width, int height, bool resizing) {
+void System::Configured(Window& window, int width, int height, bool sized, bool resizing) {
   const bool first = !window.configured;
   const bool resized = width != window.width || height != window.height;
   window.configured = true;
   window.width = width;
   window.height = height;
   if (resized) ReportSize(window, resizing);
-  if (first) {
+  if (first && !sized) {
+    AskForSize(window);
+  } else if (first || (window.asking && resized)) {
+    StopAsking(window);
     WindowCanPaint(window.handle);
   } else if (!resized && window.presented) {
     // The acknowledgement reaches the compositor with the next commit, which
     // it may wait for before it shows the window; the picture stays right.
     wl_surface_commit(window.surface);
   }
+}
+
+// A first configure without a size leaves it to the window, yet a compositor
+// may give it one once it has a first buffer (a tiling one lays it out then).
+// A blank white one is committed, and the window is painted once the
+// compositor has answered it: at the size it gave, or at the window's own.
+// So a large picture is reduced once, at the size it is shown at.
+void System::AskForSize(Window& window) {
+  const WindowPixels blank = PixelsToPaint(window.handle);
+  if (blank.bits == nullptr) return;  // the reason went to CannotShowWindow
+  std::memset(blank.bits, 0xFF, blank.stride * static_cast<std::size_t>(blank.height));
+  Present(window.handle);
+  window.asking = wl_display_sync(display);
+  wl_callback_add_listener(window.asking, &kAnswerListener, &window);
+  Flush();
+}
+
+void System::StopAsking(Window& window) {
+  if (window.asking != nullptr) wl_callback_destroy(window.asking);
+  window.asking = nullptr;
 }
 
 void System::ForgetOutput(wl_output* output) {
