@@ -46,8 +46,9 @@ class WindowSystem {
   // The window goes; nothing of it is used again.
   virtual void DestroyWindow(HWND window) = 0;
   // Shows (maps and raises) or hides the window. Once shown, the window
-  // reports WindowCanPaint when a paint can reach the screen: at once on X11,
-  // with the first configure on Wayland.
+  // reports WindowCanPaint when a paint can reach the screen at the size it
+  // will be shown at: on X11 once it is mapped, on Wayland once the
+  // compositor has configured it.
   virtual void ShowWindow(HWND window, bool show) = 0;
   virtual void SetTitle(HWND window, const std::string& utf8) = 0;
   // The image the desktop shows for the window, where the system shows one.
