@@ -84,13 +84,13 @@ TEST_F(WindowTest, CreationFollowsTheTemplateAndSendsTheCreationMessages) {
   EXPECT_EQ(client.bottom, 272);
   // The window system is asked for the frame of the template's style, at its
   // place, and for drops.
-  const WindowSpec spec = SystemSpec(window);
-  EXPECT_EQ(spec.style, 0x80CD0040u);
-  EXPECT_EQ(spec.x, 0);
-  EXPECT_EQ(spec.y, 0);
-  EXPECT_EQ(spec.width, 458);
-  EXPECT_EQ(spec.height, 272);
-  EXPECT_TRUE(spec.acceptsFiles);
+  const WindowRequest asked = AskedWindow(window);
+  EXPECT_EQ(asked.style, 0x80CD0040u);
+  EXPECT_EQ(asked.x, 0);
+  EXPECT_EQ(asked.y, 0);
+  EXPECT_EQ(asked.width, 458);
+  EXPECT_EQ(asked.height, 272);
+  EXPECT_TRUE(asked.acceptsFiles);
   EXPECT_EQ(GetWindowLongPtrA(window, GWLP_HINSTANCE), reinterpret_cast<LONG_PTR>(GetModuleHandleA(nullptr)));
 }
 

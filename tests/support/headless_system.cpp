@@ -17,7 +17,7 @@ namespace {
 
 struct HeadlessWindow {
   HWND handle;
-  WindowSpec spec;
+  WindowRequest asked;
   int width = 0, height = 0, dpi = 96;
   std::vector<std::uint8_t> pixels;
   std::string title;
@@ -27,14 +27,14 @@ struct HeadlessWindow {
 
 class HeadlessSystem final : public WindowSystem {
  public:
-  bool MakeWindow(HWND window, const WindowSpec& spec) override {
+  bool MakeWindow(HWND window, const WindowRequest& asked) override {
     auto made = std::make_unique<HeadlessWindow>();
     made->handle = window;
-    made->spec = spec;
+    made->asked = asked;
     made->dpi = dpi;
-    made->width = static_cast<int>(std::lround(spec.width * dpi / 96.0));
-    made->height = static_cast<int>(std::lround(spec.height * dpi / 96.0));
-    made->title = spec.title;
+    made->width = static_cast<int>(std::lround(asked.width * dpi / 96.0));
+    made->height = static_cast<int>(std::lround(asked.height * dpi / 96.0));
+    made->title = asked.title;
     windows.push_back(std::move(made));
     ClientAreaChanged(window, windows.back()->width, windows.back()->height, dpi, false);
     return true;
@@ -56,7 +56,8 @@ class HeadlessSystem final : public WindowSystem {
   WindowPixels PixelsToPaint(HWND window) override {
     HeadlessWindow* found = Find(window);
     if (found == nullptr) return {};
-    found->pixels.resize(static_cast<std::size_t>(found->width) * static_cast<std::size_t>(found->height) * 4);
+    found->pixels.resize(static_cast<std::size_t>(found->width) * static_cast<std::size_t>(found->height) *
+                         4);
     return {found->pixels.data(), found->width, found->height, static_cast<std::size_t>(found->width) * 4};
   }
   void Present(HWND window) override {
@@ -100,7 +101,8 @@ HeadlessSystem& headless = *new HeadlessSystem;
 std::string FileUri(const std::string& path) {
   std::string uri = "file://";
   for (unsigned char byte : path) {
-    if (std::isalnum(byte) != 0 || std::string_view("/-._~").find(static_cast<char>(byte)) != std::string_view::npos) {
+    if (std::isalnum(byte) != 0 ||
+        std::string_view("/-._~").find(static_cast<char>(byte)) != std::string_view::npos) {
       uri += static_cast<char>(byte);
     } else {
       static constexpr char kHex[] = "0123456789ABCDEF";
@@ -155,9 +157,9 @@ const IconImage* SystemIcon(HWND window) {
   return found != nullptr && found->icon.width > 0 ? &found->icon : nullptr;
 }
 
-WindowSpec SystemSpec(HWND window) {
+WindowRequest AskedWindow(HWND window) {
   HeadlessWindow* found = headless.Find(window);
-  return found != nullptr ? found->spec : WindowSpec{};
+  return found != nullptr ? found->asked : WindowRequest{};
 }
 
 int PresentCount(HWND window) {

@@ -55,7 +55,7 @@ void SetScreenDpi(int dpi);
 // its icon, what it was made with, and how many pictures it was asked to show.
 std::string SystemTitle(HWND window);
 const IconImage* SystemIcon(HWND window);
-WindowSpec SystemSpec(HWND window);
+WindowRequest AskedWindow(HWND window);
 int PresentCount(HWND window);
 
 // Moves the window system's clock on: time passes only when a test says so.

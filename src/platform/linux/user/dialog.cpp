@@ -21,17 +21,17 @@ int MulDiv(int number, int numerator, int denominator) {
 // What the window system makes of a template: its place and client size in
 // pixels at 96 dots per inch, the frame its style asks for, whether it takes
 // drops.
-WindowSpec SpecOf(const DialogTemplate& dialog, const std::string& title) {
+WindowRequest RequestOf(const DialogTemplate& dialog, const std::string& title) {
   const DialogUnits units = DialogUnitsForFont((dialog.style & DS_SETFONT) != 0 ? dialog.pointSize : 0);
-  WindowSpec spec;
-  spec.title = DesktopTitle(title);
-  spec.x = MulDiv(dialog.x, units.baseX, 4);
-  spec.y = MulDiv(dialog.y, units.baseY, 8);
-  spec.width = MulDiv(dialog.cx, units.baseX, 4);
-  spec.height = MulDiv(dialog.cy, units.baseY, 8);
-  spec.style = dialog.style;
-  spec.acceptsFiles = (dialog.exStyle & WS_EX_ACCEPTFILES) != 0;
-  return spec;
+  WindowRequest asked;
+  asked.title = DesktopTitle(title);
+  asked.x = MulDiv(dialog.x, units.baseX, 4);
+  asked.y = MulDiv(dialog.y, units.baseY, 8);
+  asked.width = MulDiv(dialog.cx, units.baseX, 4);
+  asked.height = MulDiv(dialog.cy, units.baseY, 8);
+  asked.style = dialog.style;
+  asked.acceptsFiles = (dialog.exStyle & WS_EX_ACCEPTFILES) != 0;
+  return asked;
 }
 
 }  // namespace
@@ -49,7 +49,7 @@ HWND CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND, DLGPROC p
   window->instance = instance;
   window->style = dialog.style;
   window->exStyle = dialog.exStyle;
-  if (!system->MakeWindow(window, SpecOf(dialog, window->text))) {
+  if (!system->MakeWindow(window, RequestOf(dialog, window->text))) {
     delete window;
     return nullptr;
   }

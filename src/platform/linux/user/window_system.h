@@ -16,9 +16,9 @@ struct IconImage;
 
 // What a window is made with. Sizes and places are in pixels at 96 dots per
 // inch; the system makes the window as much larger as its screen is dense.
-struct WindowSpec {
-  std::string title;  // UTF-8, without control characters
-  int x = 0, y = 0;   // where the window goes, from the screen's top-left corner
+struct WindowRequest {
+  std::string title;          // UTF-8, without control characters
+  int x = 0, y = 0;           // where the window goes, from the screen's top-left corner
   int width = 0, height = 0;  // the client area
   DWORD style = 0;            // the dialog's window styles: the frame it asks for
   bool acceptsFiles = false;  // files may be dropped onto it
@@ -42,7 +42,7 @@ class WindowSystem {
   // returns it reports the client area's size and density with
   // ClientAreaChanged. False, having made nothing, when it cannot; the reason
   // went to CannotShowWindow.
-  virtual bool MakeWindow(HWND window, const WindowSpec& spec) = 0;
+  virtual bool MakeWindow(HWND window, const WindowRequest& asked) = 0;
   // The window goes; nothing of it is used again.
   virtual void DestroyWindow(HWND window) = 0;
   // Shows (maps and raises) or hides the window. Once shown, the window

@@ -83,7 +83,7 @@ class System final : public WindowSystem {
  public:
   ~System() override;
 
-  bool MakeWindow(HWND window, const WindowSpec& asked) override;
+  bool MakeWindow(HWND window, const WindowRequest& asked) override;
   void DestroyWindow(HWND window) override;
   void ShowWindow(HWND window, bool show) override;
   void SetTitle(HWND window, const std::string& utf8) override;

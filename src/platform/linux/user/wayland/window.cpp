@@ -140,7 +140,7 @@ Window* System::FindSurface(wl_surface* surface) {
   return nullptr;
 }
 
-bool System::MakeWindow(HWND handle, const WindowSpec& asked) {
+bool System::MakeWindow(HWND handle, const WindowRequest& asked) {
   const char* missing = compositor == nullptr ? "the compositor offers no surfaces (wl_compositor)"
                         : shm == nullptr      ? "the compositor offers no shared memory buffers (wl_shm)"
                         : shell == nullptr    ? "the compositor offers no desktop windows (xdg_wm_base)"

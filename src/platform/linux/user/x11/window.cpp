@@ -100,7 +100,7 @@ bool X11System::ChooseVisual() {
   return true;
 }
 
-bool X11System::MakeWindow(HWND handle, const WindowSpec& spec) {
+bool X11System::MakeWindow(HWND handle, const WindowRequest& asked) {
   if (visual_ == nullptr && !ChooseVisual()) {
     CannotShowWindow(
         "the X server has no 24-bit TrueColor visual with red, green and blue at 0xFF0000, 0xFF00 and 0xFF");
@@ -108,9 +108,9 @@ bool X11System::MakeWindow(HWND handle, const WindowSpec& spec) {
   }
   auto window = std::make_unique<X11Window>();
   window->handle = handle;
-  window->width = Scaled(spec.width, dpi_);
-  window->height = Scaled(spec.height, dpi_);
-  window->acceptsFiles = spec.acceptsFiles;
+  window->width = Scaled(asked.width, dpi_);
+  window->height = Scaled(asked.height, dpi_);
+  window->acceptsFiles = asked.acceptsFiles;
 
   // No background: the server would fill the window with it before the first
   // picture (1.7 ms for 1200 x 900 under Xvfb), which covers it all anyway;
@@ -122,7 +122,7 @@ bool X11System::MakeWindow(HWND handle, const WindowSpec& spec) {
   attributes.colormap = colormap_;
   attributes.event_mask = ExposureMask | StructureNotifyMask;
   window->id = XCreateWindow(
-      display_, DefaultRootWindow(display_), spec.x, spec.y, static_cast<unsigned>(window->width),
+      display_, DefaultRootWindow(display_), asked.x, asked.y, static_cast<unsigned>(window->width),
       static_cast<unsigned>(window->height), 0, 24, InputOutput, visual_,
       CWBackPixmap | CWBorderPixel | CWBitGravity | CWColormap | CWEventMask, &attributes);
   window->gc = XCreateGC(display_, window->id, 0, nullptr);
@@ -131,8 +131,8 @@ bool X11System::MakeWindow(HWND handle, const WindowSpec& spec) {
   // can make it any size.
   XSizeHints size{};
   size.flags = PPosition | PSize;
-  size.x = spec.x;
-  size.y = spec.y;
+  size.x = asked.x;
+  size.y = asked.y;
   size.width = window->width;
   size.height = window->height;
   XSetWMNormalHints(display_, window->id, &size);
@@ -147,7 +147,7 @@ bool X11System::MakeWindow(HWND handle, const WindowSpec& spec) {
 
   unsigned long motif[5] = {kMotifFunctions | kMotifDecorations, 0, 0, 0, 0};
   for (const StylePart& part : kStyleParts) {
-    if ((spec.style & part.bits) != part.bits) continue;
+    if ((asked.style & part.bits) != part.bits) continue;
     motif[1] |= part.functions;
     motif[2] |= part.decorations;
   }
@@ -159,10 +159,10 @@ bool X11System::MakeWindow(HWND handle, const WindowSpec& spec) {
   char host[HOST_NAME_MAX + 1] = {};
   if (gethostname(host, sizeof host - 1) == 0)
     ChangeProperty(window->id, XA_WM_CLIENT_MACHINE, XA_STRING, 8, host, std::strlen(host));
-  if (spec.acceptsFiles) ChangeProperty(window->id, atoms_[kXdndAware], XA_ATOM, 32, &kXdndVersion, 1);
+  if (asked.acceptsFiles) ChangeProperty(window->id, atoms_[kXdndAware], XA_ATOM, 32, &kXdndVersion, 1);
 
   windows_.push_back(std::move(window));
-  SetTitle(handle, spec.title);
+  SetTitle(handle, asked.title);
   ClientAreaChanged(handle, windows_.back()->width, windows_.back()->height, dpi_, false);
   return true;
 }

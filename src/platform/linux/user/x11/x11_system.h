@@ -79,7 +79,7 @@ class X11System final : public WindowSystem {
   explicit X11System(Display* display);
   ~X11System() override;
 
-  bool MakeWindow(HWND window, const WindowSpec& spec) override;
+  bool MakeWindow(HWND window, const WindowRequest& asked) override;
   void DestroyWindow(HWND window) override;
   void ShowWindow(HWND window, bool show) override;
   void SetTitle(HWND window, const std::string& utf8) override;
